@@ -1,0 +1,110 @@
+// Camera permission and the capture session's start and stop.
+#include "engine/HandDetector.h"
+
+#include <QCoreApplication>
+#include <QMetaObject>
+#include <QThreadPool>
+
+namespace palmcue {
+
+void HandDetector::checkPermission() {
+    setCameraAuthorized(services_.camera->authorizationStatus() == CameraAuthorization::Authorized);
+}
+
+void HandDetector::requestPermission() {
+    QPointer<HandDetector> self(this);
+    services_.camera->requestAccess([self](bool granted) {
+        // Any thread: only hand the answer to the main thread.
+        QMetaObject::invokeMethod(
+            QCoreApplication::instance(),
+            [self, granted] {
+                if (self)
+                    self->setCameraAuthorized(granted);
+            },
+            Qt::QueuedConnection);
+    });
+}
+
+void HandDetector::start() {
+    // A session that is still starting is not started twice.
+    if (isDetecting_ || captureSession_)
+        return;
+    checkPermission();
+    if (!cameraAuthorized_) {
+        setStatusText(QStringLiteral("Camera access denied - grant permission first"));
+        requestPermission();
+        return;
+    }
+    SessionBuild build = services_.camera->makeSession();
+    if (!build.session) {
+        setStatusText(QString::fromStdString(build.statusText));
+        return;
+    }
+    std::shared_ptr<CaptureSession> session = std::move(build.session);
+    const std::uint64_t generation = ++sessionGeneration_;
+    session->setSampleBufferDelegate(this, &detectQueue_);
+    QPointer<HandDetector> self(this);
+    session->setFailureHandler([self, generation](const std::string& reason) {
+        if (self)
+            self->sessionFailed(generation, reason);
+    });
+    setPreviewLayer(session->previewLayer());
+
+    QThreadPool::globalInstance()->start([self, session, generation] {
+        std::string error;
+        const bool started = session->startRunning(error);
+        // The session goes back with the report so that it is released on the main thread.
+        QMetaObject::invokeMethod(
+            QCoreApplication::instance(),
+            [self, session, generation, started, error] {
+                if (self)
+                    self->sessionStarted(generation, started, error);
+            },
+            Qt::QueuedConnection);
+    });
+    captureSession_ = std::move(session);
+}
+
+void HandDetector::sessionStarted(std::uint64_t generation, bool started, const std::string& error) {
+    if (generation != sessionGeneration_ || !captureSession_)
+        return; // stopped, or superseded, while it was starting
+    if (!started) {
+        // A camera that did not start is not reported as running.
+        captureSession_->setSampleBufferDelegate(nullptr, nullptr);
+        captureSession_.reset();
+        setPreviewLayer(nullptr);
+        setStatusText(QStringLiteral("Camera error: ") + QString::fromStdString(error));
+        return;
+    }
+    setIsDetecting(true);
+    setStatusText(QStringLiteral("Camera active - show your hand"));
+    setDebugInfo(QStringLiteral("Session running: ") +
+                 (captureSession_->isRunning() ? QStringLiteral("true") : QStringLiteral("false")));
+}
+
+void HandDetector::sessionFailed(std::uint64_t generation, const std::string& reason) {
+    if (generation != sessionGeneration_ || !captureSession_)
+        return;
+    stop();
+    setStatusText(QStringLiteral("Camera error: ") + QString::fromStdString(reason));
+}
+
+void HandDetector::stop() {
+    if (captureSession_) {
+        captureSession_->setSampleBufferDelegate(nullptr, nullptr);
+        captureSession_->stopRunning();
+    }
+    ++sessionGeneration_;
+    detectionEpoch_.fetch_add(1, std::memory_order_acq_rel);
+    setIsDetecting(false);
+    captureSession_.reset();
+    setPreviewLayer(nullptr);
+    setDetectedFinger(std::nullopt);
+    setHoldProgress(0.0);
+    holdStart_.fill(std::nullopt);
+    setFingerStates({});
+    setStatusText(QStringLiteral("Stopped"));
+    setDebugInfo(QString());
+}
+
+} // namespace palmcue

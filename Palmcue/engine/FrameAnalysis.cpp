@@ -1,0 +1,86 @@
+// Frame analysis: on the detection queue, every third frame with a picture goes through
+// hand-pose detection and the classifier; the results are published on the main thread.
+#include "engine/FingerClassifier.h"
+#include "engine/HandDetector.h"
+
+#include <QMetaObject>
+
+namespace palmcue {
+
+void HandDetector::captureOutput(const SampleBuffer& sampleBuffer) { analyzeFrame(sampleBuffer); }
+
+void HandDetector::analyzeFrame(const SampleBuffer& sampleBuffer) {
+    if (!sampleBuffer.imageBuffer)
+        return;
+    const std::int64_t count = frameCount_.fetch_add(1, std::memory_order_relaxed) + 1;
+    if (count % 3 != 0)
+        return;
+    const std::uint64_t epoch = detectionEpoch_.load(std::memory_order_acquire);
+
+    std::string error;
+    const std::optional<ImageView> image = sampleBuffer.imageBuffer->bgra(frameScratch_, error);
+    HandPoseOutcome outcome = image ? services_.handPose->detect(*image, 1)
+                                    : HandPoseOutcome::performError(std::move(error));
+
+    switch (outcome.status) {
+    case HandPoseOutcome::Status::PerformFailed:
+        postToMain(epoch, [this, text = QString::fromStdString(outcome.errorDescription)] {
+            setDebugInfo(QStringLiteral("Handler error: ") + text);
+        });
+        return;
+    case HandPoseOutcome::Status::RequestFailed:
+        postToMain(epoch, [this, text = QString::fromStdString(outcome.errorDescription)] {
+            setDebugInfo(QStringLiteral("Vision error: ") + text);
+        });
+        return;
+    case HandPoseOutcome::Status::Ok:
+        break;
+    }
+    if (outcome.observations.empty()) {
+        postToMain(epoch, [this] { noHandUpdate(); });
+        return;
+    }
+    const HandObservation& hand = outcome.observations.front();
+    const FingerFlags flags = classifyFingers(hand);
+    const int raisedCount = static_cast<int>(std::count(flags.begin(), flags.end(), true));
+    const std::optional<int> single = getSingleRaised(flags);
+    postToMain(epoch, [this, flags, single, raisedCount, confidence = hand.confidence] {
+        handUpdate(flags, single, raisedCount, confidence);
+    });
+}
+
+void HandDetector::postToMain(std::uint64_t epoch, std::function<void()> update) {
+    // Queued with the detector as context: if it is destroyed first, the update is dropped.
+    QMetaObject::invokeMethod(
+        this,
+        [this, epoch, update = std::move(update)] {
+            if (epoch == detectionEpoch_.load(std::memory_order_acquire))
+                update();
+        },
+        Qt::QueuedConnection);
+}
+
+void HandDetector::handUpdate(const FingerFlags& flags, std::optional<int> single,
+                              int raisedCount, float confidence) {
+    QStringList names;
+    for (int i = 0; i < kFingerCount; ++i) {
+        if (flags[i])
+            names.append(fingerNames().at(i));
+    }
+    setFingerStates(flags);
+    setDetectedFinger(single);
+    setDebugInfo(QStringLiteral("Hand found! Raised[%1]: %2 | conf=%3")
+                     .arg(raisedCount)
+                     .arg(names.join(QLatin1Char(',')))
+                     .arg(static_cast<double>(confidence), 0, 'f', 2));
+    updateHold(single);
+}
+
+void HandDetector::noHandUpdate() {
+    setFingerStates({});
+    setDetectedFinger(std::nullopt);
+    resetHold();
+    setDebugInfo(QStringLiteral("No hand detected (frame %1)").arg(frameCount()));
+}
+
+} // namespace palmcue

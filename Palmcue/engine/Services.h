@@ -1,0 +1,205 @@
+// The services the gesture engine relies on: hand-pose detection, camera capture,
+// application launching and time. The engine sees only these interfaces; the real
+// implementations live in handpose/, camera/, apps/ and desktop/, and the tests use fakes.
+#pragma once
+
+#include <array>
+#include <chrono>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+class QObject;
+
+namespace palmcue {
+
+class SerialQueue;
+
+// ---------------------------------------------------------------------------------------------
+// Hand pose
+
+// The 21 hand joints, in the order the landmark model reports them.
+enum class JointName : int {
+    Wrist = 0,
+    ThumbCMC,
+    ThumbMP,
+    ThumbIP,
+    ThumbTip,
+    IndexMCP,
+    IndexPIP,
+    IndexDIP,
+    IndexTip,
+    MiddleMCP,
+    MiddlePIP,
+    MiddleDIP,
+    MiddleTip,
+    RingMCP,
+    RingPIP,
+    RingDIP,
+    RingTip,
+    LittleMCP,
+    LittlePIP,
+    LittleDIP,
+    LittleTip,
+};
+inline constexpr int kJointCount = 21;
+
+const char* jointNameText(JointName joint);
+
+struct Location {
+    double x = 0.0;
+    double y = 0.0;
+};
+
+// One joint of a detected hand. The location is normalised to 0..1 across the image with the
+// origin at the lower-left corner and y growing upward.
+struct RecognizedPoint {
+    Location location;
+    float confidence = 0.0f;
+};
+
+// One detected hand. A joint the detector could not place is absent: looking it up fails.
+class HandObservation {
+public:
+    float confidence = 0.0f;
+    std::array<std::optional<RecognizedPoint>, kJointCount> joints{};
+
+    std::optional<RecognizedPoint> recognizedPoint(JointName joint) const {
+        return joints[static_cast<int>(joint)];
+    }
+    void setPoint(JointName joint, RecognizedPoint point) {
+        joints[static_cast<int>(joint)] = point;
+    }
+};
+
+// A tightly or loosely packed 32-bit BGRA picture, origin at the top-left corner.
+struct ImageView {
+    const std::uint8_t* data = nullptr;
+    int width = 0;
+    int height = 0;
+    int bytesPerRow = 0;
+};
+
+// What one run of hand-pose detection gave. `performFailed` means the detector could not run
+// at all (no model, unusable frame); `requestFailed` means it ran and reported an error.
+struct HandPoseOutcome {
+    enum class Status { Ok, PerformFailed, RequestFailed };
+    Status status = Status::Ok;
+    std::string errorDescription;
+    std::vector<HandObservation> observations; // most confident first
+
+    static HandPoseOutcome performError(std::string description) {
+        return {Status::PerformFailed, std::move(description), {}};
+    }
+    static HandPoseOutcome requestError(std::string description) {
+        return {Status::RequestFailed, std::move(description), {}};
+    }
+};
+
+// Single-image hand-pose detection. Called on the detection thread only, one frame at a time.
+class HandPoseService {
+public:
+    virtual ~HandPoseService() = default;
+    virtual HandPoseOutcome detect(const ImageView& image, int maximumHandCount) = 0;
+};
+
+// ---------------------------------------------------------------------------------------------
+// Camera
+
+// The picture of one captured frame, in whatever layout the camera delivered it. Conversion
+// to BGRA happens only for frames that are analysed, on the detection thread.
+class PixelBuffer {
+public:
+    virtual ~PixelBuffer() = default;
+    // The picture as BGRA. Implementations that must convert write into `scratch`, which the
+    // caller keeps between frames so that its memory is reused. On failure returns nothing and
+    // sets `error` to a description of the fault.
+    virtual std::optional<ImageView> bgra(std::vector<std::uint8_t>& scratch,
+                                          std::string& error) const = 0;
+};
+
+// One delivered frame; a frame may come without a picture.
+struct SampleBuffer {
+    std::shared_ptr<const PixelBuffer> imageBuffer;
+};
+
+// Receives the frames of a capture session, on the queue the session was given.
+class SampleBufferDelegate {
+public:
+    virtual ~SampleBufferDelegate() = default;
+    virtual void captureOutput(const SampleBuffer& sampleBuffer) = 0;
+};
+
+enum class CameraAuthorization { Authorized, Denied };
+
+// One camera session, built by `CameraService::makeSession`.
+class CaptureSession {
+public:
+    virtual ~CaptureSession() = default;
+    // Frames go to `delegate` on `queue`. A frame that arrives while one is already waiting on
+    // the queue is dropped (see SerialQueue::postFrame). Main thread, before startRunning().
+    virtual void setSampleBufferDelegate(SampleBufferDelegate* delegate, SerialQueue* queue) = 0;
+    // Blocking; runs on a background thread. Returns false and sets `error` when the camera
+    // could not be started.
+    virtual bool startRunning(std::string& error) = 0;
+    // Blocking; main thread.
+    virtual void stopRunning() = 0;
+    virtual bool isRunning() const = 0;
+    // The live picture for the preview panel, mirrored and aspect-filled; owned by the session.
+    virtual QObject* previewLayer() = 0;
+    // Called on the main thread when the camera fails while running (unplugged, taken by
+    // another program, backend error). Set once, before startRunning().
+    virtual void setFailureHandler(std::function<void(const std::string& reason)> handler) = 0;
+};
+
+// The outcome of building a session: the session, or the status text to show.
+struct SessionBuild {
+    std::unique_ptr<CaptureSession> session;
+    std::string statusText; // set when session is null: "No camera found", "Camera error: ..."
+};
+
+class CameraService {
+public:
+    virtual ~CameraService() = default;
+    virtual CameraAuthorization authorizationStatus() = 0;
+    // The answer may arrive on any thread.
+    virtual void requestAccess(std::function<void(bool granted)> answer) = 0;
+    // Builds a session on the default camera with its input and frame output added. Main thread.
+    virtual SessionBuild makeSession() = 0;
+};
+
+// ---------------------------------------------------------------------------------------------
+// Application launching
+
+// Finds the application for a mapping text and opens it. Main thread.
+class ApplicationLauncher {
+public:
+    enum class Result { Opened, NotFound, Failed };
+    struct Attempt {
+        Result result = Result::NotFound;
+        std::string reason; // for Failed
+    };
+    virtual ~ApplicationLauncher() = default;
+    // `failedLater` runs on the main thread if the program turns out not to start after
+    // `open` has returned Opened (for example, its executable cannot be run).
+    virtual Attempt open(const std::string& appName,
+                         std::function<void(const std::string& reason)> failedLater) = 0;
+};
+
+// ---------------------------------------------------------------------------------------------
+// Time
+
+// Hold and cooldown times are measured on a monotonic clock so that setting the system clock
+// does not stretch a cooldown or make a hold run backwards; wall time is only for the log text.
+class Clock {
+public:
+    virtual ~Clock() = default;
+    virtual std::chrono::steady_clock::time_point now() const = 0;
+    // The local time of day as the launch log shows it.
+    virtual std::string logTimeText() const = 0;
+};
+
+} // namespace palmcue
