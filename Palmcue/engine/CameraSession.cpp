@@ -1,9 +1,7 @@
 // Camera permission and the capture session's start and stop.
 #include "engine/HandDetector.h"
 
-#include <QCoreApplication>
-#include <QMetaObject>
-#include <QThreadPool>
+#include "engine/Mailbox.h"
 
 namespace palmcue {
 
@@ -15,13 +13,10 @@ void HandDetector::requestPermission() {
     QPointer<HandDetector> self(this);
     services_.camera->requestAccess([self](bool granted) {
         // Any thread: only hand the answer to the main thread.
-        QMetaObject::invokeMethod(
-            QCoreApplication::instance(),
-            [self, granted] {
-                if (self)
-                    self->setCameraAuthorized(granted);
-            },
-            Qt::QueuedConnection);
+        mainThreadMailbox().post([self, granted] {
+            if (self)
+                self->setCameraAuthorized(granted);
+        });
     });
 }
 
@@ -50,17 +45,14 @@ void HandDetector::start() {
     });
     setPreviewLayer(session->previewLayer());
 
-    QThreadPool::globalInstance()->start([self, session, generation] {
+    runInBackground([self, session, generation]() mutable {
         std::string error;
         const bool started = session->startRunning(error);
         // The session goes back with the report so that it is released on the main thread.
-        QMetaObject::invokeMethod(
-            QCoreApplication::instance(),
-            [self, session, generation, started, error] {
-                if (self)
-                    self->sessionStarted(generation, started, error);
-            },
-            Qt::QueuedConnection);
+        mainThreadMailbox().post([self, session = std::move(session), generation, started, error] {
+            if (self)
+                self->sessionStarted(generation, started, error);
+        });
     });
     captureSession_ = std::move(session);
 }

@@ -3,7 +3,7 @@
 #include "engine/FingerClassifier.h"
 #include "engine/HandDetector.h"
 
-#include <QMetaObject>
+#include "engine/Mailbox.h"
 
 namespace palmcue {
 
@@ -50,14 +50,11 @@ void HandDetector::analyzeFrame(const SampleBuffer& sampleBuffer) {
 }
 
 void HandDetector::postToMain(std::uint64_t epoch, std::function<void()> update) {
-    // Queued with the detector as context: if it is destroyed first, the update is dropped.
-    QMetaObject::invokeMethod(
-        this,
-        [this, epoch, update = std::move(update)] {
-            if (epoch == detectionEpoch_.load(std::memory_order_acquire))
-                update();
-        },
-        Qt::QueuedConnection);
+    // If the detector is destroyed first, the update is dropped.
+    mainThreadMailbox().post([self = self_, epoch, update = std::move(update)] {
+        if (self && epoch == self->detectionEpoch_.load(std::memory_order_acquire))
+            update();
+    });
 }
 
 void HandDetector::handUpdate(const FingerFlags& flags, std::optional<int> single,

@@ -1,6 +1,7 @@
 #include "engine/HandDetector.h"
 
 #include "engine/FingerClassifier.h"
+#include "engine/Mailbox.h"
 
 #include <QVariantMap>
 
@@ -18,6 +19,7 @@ QStringList toStringList(const std::array<std::string_view, kFingerCount>& table
 
 HandDetector::HandDetector(DetectorServices services, QObject* parent)
     : QObject(parent), services_(std::move(services)) {
+    mainThreadMailbox(); // created here, on the main thread, before any thread posts to it
     for (int i = 0; i < kFingerCount; ++i)
         mappings_[i] = QString::fromUtf8(kInitialMappings[i].data(),
                                          static_cast<qsizetype>(kInitialMappings[i].size()));

@@ -155,6 +155,7 @@ private:
     void noHandUpdate();
 
     DetectorServices services_;
+    QPointer<HandDetector> self_{this}; // for tasks that may outlive the detector
 
     FingerFlags fingerStates_{};
     std::optional<int> detectedFinger_;

@@ -1,34 +1,28 @@
 #include "engine/SerialQueue.h"
 
-#include <QMetaObject>
 
 namespace palmcue {
 
-SerialQueue::SerialQueue(const QString& label) : context_(new QObject) {
+SerialQueue::SerialQueue(const QString& label) : mailbox_(new Mailbox) {
     thread_.setObjectName(label);
-    context_->moveToThread(&thread_);
+    mailbox_->moveToThread(&thread_);
     thread_.start(QThread::HighestPriority);
 }
 
 SerialQueue::~SerialQueue() {
-    // Frames still waiting are skipped; the context is deleted on its own thread after the
+    // Frames still waiting are skipped; the mailbox is deleted on its own thread after the
     // task that is running now, and the thread ends with it.
     closing_.store(true, std::memory_order_release);
-    QObject* context = context_;
+    Mailbox* mailbox = mailbox_;
     QThread* thread = &thread_;
-    QMetaObject::invokeMethod(
-        context,
-        [context, thread] {
-            context->deleteLater(); // runs as the thread finishes
-            thread->quit();
-        },
-        Qt::QueuedConnection);
+    mailbox_->post([mailbox, thread] {
+        mailbox->deleteLater(); // deleted as the thread finishes
+        thread->quit();
+    });
     thread_.wait();
 }
 
-void SerialQueue::post(std::function<void()> task) {
-    QMetaObject::invokeMethod(context_, std::move(task), Qt::QueuedConnection);
-}
+void SerialQueue::post(std::function<void()> task) { mailbox_->post(std::move(task)); }
 
 bool SerialQueue::postFrame(std::function<void()> task) {
     // One frame running plus one waiting is the most we keep.

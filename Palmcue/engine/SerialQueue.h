@@ -1,6 +1,8 @@
 // A serial work queue on a thread of its own: the detection queue "hand.detect".
 #pragma once
 
+#include "engine/Mailbox.h"
+
 #include <QThread>
 #include <atomic>
 #include <functional>
@@ -27,7 +29,7 @@ public:
 
 private:
     QThread thread_;
-    QObject* context_; // lives on thread_; posted tasks run in its context; deleted there
+    Mailbox* mailbox_; // lives on thread_ and is deleted there
     std::atomic<int> framesPending_{0}; // waiting or running
     std::atomic<bool> closing_{false};
 };

@@ -65,6 +65,9 @@ struct RecognizedPoint {
 class HandObservation {
 public:
     float confidence = 0.0f;
+    // Width / height of the analysed picture. Locations are normalised per axis, so distances
+    // and angles are measured after scaling x by this.
+    double aspectRatio = 1.0;
     std::array<std::optional<RecognizedPoint>, kJointCount> joints{};
 
     std::optional<RecognizedPoint> recognizedPoint(JointName joint) const {

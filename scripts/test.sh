@@ -1,0 +1,28 @@
+#!/usr/bin/env bash
+# Builds and runs the whole test suite three times: a plain build, one under
+# AddressSanitizer + UndefinedBehaviorSanitizer, and the threaded tests under ThreadSanitizer.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+jobs=$(nproc)
+
+configure() { # dir, extra cmake args...
+    local dir=$1
+    shift
+    cmake -S . -B "$dir" -G Ninja "$@" >/dev/null
+    cmake --build "$dir" -j "$jobs"
+    # Sanitizer builds share the models fetched for the plain build.
+    if [[ $dir != build && ! -e $dir/models ]]; then ln -s "$PWD/build/models" "$dir/models"; fi
+}
+
+configure build -DCMAKE_BUILD_TYPE=RelWithDebInfo
+configure build-asan -DCMAKE_BUILD_TYPE=Debug -DPALMCUE_SANITIZE="address;undefined"
+configure build-tsan -DCMAKE_BUILD_TYPE=Debug -DPALMCUE_SANITIZE=thread
+
+status=0
+echo "== AddressSanitizer + UndefinedBehaviorSanitizer"
+ctest --test-dir build-asan --output-on-failure -j "$jobs" -LE no-asan || status=1
+echo "== ThreadSanitizer (threaded tests)"
+ctest --test-dir build-tsan --output-on-failure -j "$jobs" -L threads || status=1
+echo "== Plain build"
+ctest --test-dir build --output-on-failure -j "$jobs" || status=1
+exit $status

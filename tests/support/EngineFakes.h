@@ -1,0 +1,149 @@
+// Hand-driven fakes of the engine's services.
+#pragma once
+
+#include "engine/Services.h"
+#include "support/QtPrinters.h"
+
+#include <QObject>
+#include <atomic>
+#include <deque>
+#include <functional>
+#include <string>
+#include <vector>
+
+namespace palmcue::test {
+
+// A monotonic clock that moves only when told to.
+class FakeClock : public Clock {
+public:
+    std::chrono::steady_clock::time_point now() const override { return now_; }
+    std::string logTimeText() const override { return logTime; }
+    void advance(double seconds) {
+        now_ += std::chrono::duration_cast<std::chrono::steady_clock::duration>(
+            std::chrono::duration<double>(seconds));
+    }
+    std::string logTime = "3:07:09 PM";
+
+private:
+    std::chrono::steady_clock::time_point now_{std::chrono::hours(1000)};
+};
+
+class FakeLauncher : public ApplicationLauncher {
+public:
+    Attempt open(const std::string& appName,
+                 std::function<void(const std::string&)> failedLater) override {
+        opened.push_back(appName);
+        lastFailedLater = std::move(failedLater);
+        return next;
+    }
+    Attempt next{Result::Opened, {}};
+    std::vector<std::string> opened;
+    std::function<void(const std::string&)> lastFailedLater;
+};
+
+// A BGRA picture of fixed size; enough for the engine, which only passes it on.
+class FakePixelBuffer : public PixelBuffer {
+public:
+    explicit FakePixelBuffer(bool convertible = true) : convertible_(convertible) {}
+    std::optional<ImageView> bgra(std::vector<std::uint8_t>&, std::string& error) const override {
+        if (!convertible_) {
+            error = "unsupported frame format";
+            return std::nullopt;
+        }
+        return ImageView{pixels_.data(), 2, 2, 8};
+    }
+
+private:
+    bool convertible_;
+    std::array<std::uint8_t, 16> pixels_{};
+};
+
+inline SampleBuffer frameWithImage() { return {std::make_shared<FakePixelBuffer>()}; }
+inline SampleBuffer frameWithoutImage() { return {}; }
+
+// Returns the queued outcomes in order, then the fallback. Runs on the detection thread; the
+// test thread only sets it up before frames flow.
+class FakeHandPose : public HandPoseService {
+public:
+    HandPoseOutcome detect(const ImageView&, int maximumHandCount) override {
+        lastMaximumHandCount = maximumHandCount;
+        ++calls;
+        if (!script.empty()) {
+            HandPoseOutcome next = script.front();
+            script.pop_front();
+            return next;
+        }
+        return fallback;
+    }
+    std::deque<HandPoseOutcome> script;
+    HandPoseOutcome fallback;
+    std::atomic<int> calls{0};
+    std::atomic<int> lastMaximumHandCount{0};
+};
+
+// An upright right hand, palm to the camera, with the given fingers extended; every joint
+// confident. Coordinates are normalised with the origin at the lower left.
+HandObservation syntheticHand(const std::array<bool, 5>& raised, double rotationDegrees = 0.0,
+                              bool mirrored = false, float confidence = 0.9f);
+
+class FakeSession : public CaptureSession {
+public:
+    void setSampleBufferDelegate(SampleBufferDelegate* d, SerialQueue* q) override {
+        delegate = d;
+        queue = q;
+    }
+    bool startRunning(std::string& error) override {
+        startCalls.fetch_add(1);
+        if (!startSucceeds)
+            error = startError;
+        running = startSucceeds;
+        return startSucceeds;
+    }
+    void stopRunning() override {
+        ++stopCalls;
+        running = false;
+    }
+    bool isRunning() const override { return running; }
+    QObject* previewLayer() override { return &preview; }
+    void setFailureHandler(std::function<void(const std::string&)> handler) override {
+        failureHandler = std::move(handler);
+    }
+
+    SampleBufferDelegate* delegate = nullptr;
+    SerialQueue* queue = nullptr;
+    bool startSucceeds = true;
+    std::string startError = "device busy";
+    std::atomic<bool> running{false};
+    std::atomic<int> startCalls{0};
+    int stopCalls = 0;
+    QObject preview;
+    std::function<void(const std::string&)> failureHandler;
+};
+
+class FakeCamera : public CameraService {
+public:
+    CameraAuthorization authorizationStatus() override { return authorization; }
+    void requestAccess(std::function<void(bool)> answer) override {
+        ++requests;
+        pendingAnswer = std::move(answer);
+    }
+    SessionBuild makeSession() override {
+        ++builds;
+        if (!buildError.empty())
+            return {nullptr, buildError};
+        auto session = std::make_unique<FakeSession>();
+        session->startSucceeds = sessionStarts;
+        lastSession = session.get();
+        return {std::move(session), {}};
+    }
+
+    CameraAuthorization authorization = CameraAuthorization::Authorized;
+    std::string buildError;
+    bool sessionStarts = true;
+    int requests = 0;
+    int builds = 0;
+    std::function<void(bool)> pendingAnswer;
+    FakeSession* lastSession = nullptr;
+};
+
+} // namespace palmcue::test

@@ -1,0 +1,7 @@
+// Readable gtest output for Qt values.
+#pragma once
+
+#include <QString>
+#include <ostream>
+
+inline void PrintTo(const QString& text, std::ostream* os) { *os << '"' << text.toStdString() << '"'; }
