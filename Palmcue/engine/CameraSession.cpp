@@ -1,6 +1,5 @@
 // Camera permission and the capture session's start and stop.
 #include "engine/HandDetector.h"
-
 #include "engine/Mailbox.h"
 
 namespace palmcue {
@@ -57,7 +56,8 @@ void HandDetector::start() {
     captureSession_ = std::move(session);
 }
 
-void HandDetector::sessionStarted(std::uint64_t generation, bool started, const std::string& error) {
+void HandDetector::sessionStarted(std::uint64_t generation, bool started,
+                                  const std::string& error) {
     if (generation != sessionGeneration_ || !captureSession_)
         return; // stopped, or superseded, while it was starting
     if (!started) {

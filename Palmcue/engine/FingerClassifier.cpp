@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <limits>
 
 // A finger counts as raised when a person would see it extended away from the palm. Every
 // test is a distance relative to the palm's length or an angle between finger segments, so
@@ -14,26 +15,33 @@ namespace palmcue {
 namespace {
 
 // A long finger is straight when its two joints together bend by less than this. A finger
-// curled into a fist bends by well over 90 degrees at the middle joint alone.
-constexpr double kMaxFingerCurlDegrees = 60.0;
-// A straight finger is at least half as long as the palm even when tilted 60 degrees out of
+// curled into a fist bends by well over 90 degrees; a relaxed but extended one by less than 60.
+constexpr double kMaxFingerCurlDegrees = 70.0;
+// A straight finger is clearly longer than this share of the palm even when tilted well out of
 // the picture plane; a shorter one points at the camera and tells nothing reliable.
-constexpr double kMinFingerLengthToPalm = 0.5;
-// The thumb is extended when it bends by less than this at its last two joints.
-constexpr double kMaxThumbCurlDegrees = 50.0;
-// The extended thumb's tip stands clear of the index knuckle: farther from it than the
-// thumb's own base joint is, and by a margin of the palm's size. A thumb folded across the
-// fist or resting against the hand keeps its tip near the index finger's base.
-constexpr double kMinThumbTipClearanceToPalm = 0.35;
+constexpr double kMinFingerLengthToPalm = 0.45;
+// The thumb is extended when it bends by less than this at its two outer joints together; a
+// thumb folded across the palm bends sharply at its base knuckle.
+constexpr double kMaxThumbBendDegrees = 80.0;
+// An extended thumb stands clear of the other fingers: its tip is farther than this share of
+// the palm (about a finger's width and a half) from every joint of them. A thumb tucked over
+// the fist, resting against the hand or touching a fingertip is not.
+constexpr double kMinThumbClearanceToPalm = 0.3;
 
 struct Vec {
     double x = 0.0;
     double y = 0.0;
 };
 
-Vec operator-(Vec a, Vec b) { return {a.x - b.x, a.y - b.y}; }
-double length(Vec v) { return std::hypot(v.x, v.y); }
-double distance(Vec a, Vec b) { return length(a - b); }
+Vec operator-(Vec a, Vec b) {
+    return {a.x - b.x, a.y - b.y};
+}
+double length(Vec v) {
+    return std::hypot(v.x, v.y);
+}
+double distance(Vec a, Vec b) {
+    return length(a - b);
+}
 
 // The angle between two directions, 0..180 degrees; 180 for a zero-length direction, so that
 // a degenerate segment never reads as straight.
@@ -93,45 +101,47 @@ bool longFingerExtended(Vec wrist, Vec mcp, Vec pip, Vec dip, Vec tip, double pa
     return straight && reachesOut && longEnough;
 }
 
-bool thumbExtended(Vec cmc, Vec mp, Vec ip, Vec tip, Vec indexMCP, double palm) {
-    const double curl = angleDegrees(mp - cmc, ip - mp) + angleDegrees(ip - mp, tip - ip);
-    const bool straight = curl < kMaxThumbCurlDegrees;
-    const bool clear = distance(tip, indexMCP) >
-                       distance(mp, indexMCP) + kMinThumbTipClearanceToPalm * palm;
-    return straight && clear;
-}
-
 } // namespace
 
 FingerFlags classifyFingers(const HandObservation& observation) {
     FingerFlags flags{};
     const Joints joints(observation);
 
-    // The thumb and the palm it is judged against. A failed lookup here leaves every finger
-    // folded; a joint below the confidence threshold only leaves the thumb folded.
-    Vec tip, ip, mp, wrist, cmc, indexMCP, middleMCP;
-    bool tipOk, ipOk, mpOk, wristOk, cmcOk, indexOk, middleOk;
+    // The thumb and the palm the fingers are measured against. A failed lookup here leaves
+    // every finger folded; a joint below the confidence threshold only leaves its finger folded.
+    Vec tip, ip, mp, wrist, cmc, middleMCP;
+    bool tipOk, ipOk, mpOk, wristOk, cmcOk, middleOk;
     if (!joints.get(JointName::ThumbTip, tip, tipOk) || !joints.get(JointName::ThumbIP, ip, ipOk) ||
-        !joints.get(JointName::ThumbMP, mp, mpOk) || !joints.get(JointName::Wrist, wrist, wristOk) ||
+        !joints.get(JointName::ThumbMP, mp, mpOk) ||
+        !joints.get(JointName::Wrist, wrist, wristOk) ||
         !joints.get(JointName::ThumbCMC, cmc, cmcOk) ||
-        !joints.get(JointName::IndexMCP, indexMCP, indexOk) ||
         !joints.get(JointName::MiddleMCP, middleMCP, middleOk))
         return flags;
     const double palm = distance(wrist, middleMCP);
     if (!(palm > 0.0) || !wristOk || !middleOk)
         return flags; // no palm to measure against
-    if (tipOk && ipOk && mpOk && cmcOk && indexOk)
-        flags[0] = thumbExtended(cmc, mp, ip, tip, indexMCP, palm);
 
+    // The long fingers, in order. A failed lookup leaves that finger and the ones after it
+    // folded; their joints then take no part in the thumb's clearance either.
+    double thumbClearance = std::numeric_limits<double>::infinity();
     for (int k = 1; k < kFingerCount; ++k) {
         const LongFinger& finger = kLongFingers[k - 1];
-        Vec fTip, fMcp, fPip, fDip;
-        bool fTipOk, fMcpOk, fPipOk, fDipOk;
-        if (!joints.get(finger.tip, fTip, fTipOk) || !joints.get(finger.mcp, fMcp, fMcpOk) ||
-            !joints.get(finger.pip, fPip, fPipOk) || !joints.get(finger.dip, fDip, fDipOk))
-            return flags;
-        if (fTipOk && fMcpOk && fPipOk && fDipOk)
-            flags[k] = longFingerExtended(wrist, fMcp, fPip, fDip, fTip, palm);
+        Vec f[4];
+        bool ok[4];
+        if (!joints.get(finger.tip, f[0], ok[0]) || !joints.get(finger.mcp, f[1], ok[1]) ||
+            !joints.get(finger.pip, f[2], ok[2]) || !joints.get(finger.dip, f[3], ok[3]))
+            break;
+        for (int j = 0; j < 4; ++j) {
+            if (ok[j])
+                thumbClearance = std::min(thumbClearance, distance(tip, f[j]));
+        }
+        if (ok[0] && ok[1] && ok[2] && ok[3])
+            flags[k] = longFingerExtended(wrist, f[1], f[2], f[3], f[0], palm);
+    }
+
+    if (tipOk && ipOk && mpOk && cmcOk) {
+        const double bend = angleDegrees(mp - cmc, ip - mp) + angleDegrees(ip - mp, tip - ip);
+        flags[0] = bend < kMaxThumbBendDegrees && thumbClearance > kMinThumbClearanceToPalm * palm;
     }
     return flags;
 }

@@ -2,12 +2,13 @@
 // hand-pose detection and the classifier; the results are published on the main thread.
 #include "engine/FingerClassifier.h"
 #include "engine/HandDetector.h"
-
 #include "engine/Mailbox.h"
 
 namespace palmcue {
 
-void HandDetector::captureOutput(const SampleBuffer& sampleBuffer) { analyzeFrame(sampleBuffer); }
+void HandDetector::captureOutput(const SampleBuffer& sampleBuffer) {
+    analyzeFrame(sampleBuffer);
+}
 
 void HandDetector::analyzeFrame(const SampleBuffer& sampleBuffer) {
     if (!sampleBuffer.imageBuffer)
@@ -57,8 +58,8 @@ void HandDetector::postToMain(std::uint64_t epoch, std::function<void()> update)
     });
 }
 
-void HandDetector::handUpdate(const FingerFlags& flags, std::optional<int> single,
-                              int raisedCount, float confidence) {
+void HandDetector::handUpdate(const FingerFlags& flags, std::optional<int> single, int raisedCount,
+                              float confidence) {
     QStringList names;
     for (int i = 0; i < kFingerCount; ++i) {
         if (flags[i])

@@ -34,8 +34,12 @@ HandDetector::~HandDetector() {
     }
 }
 
-QStringList HandDetector::fingerNames() const { return toStringList(kFingerNames); }
-QStringList HandDetector::fingerIcons() const { return toStringList(kFingerIcons); }
+QStringList HandDetector::fingerNames() const {
+    return toStringList(kFingerNames);
+}
+QStringList HandDetector::fingerIcons() const {
+    return toStringList(kFingerIcons);
+}
 
 QStringList HandDetector::fingerColorNames() const {
     QStringList names;

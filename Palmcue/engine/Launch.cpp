@@ -48,8 +48,8 @@ void HandDetector::launchApp(int finger) {
         break;
     }
     setStatusText(describe("Launched"));
-    appendLaunchLogEntry({QString::fromStdString(services_.clock->logTimeText()), fingerName,
-                          appName, logId});
+    appendLaunchLogEntry(
+        {QString::fromStdString(services_.clock->logTimeText()), fingerName, appName, logId});
 }
 
 } // namespace palmcue

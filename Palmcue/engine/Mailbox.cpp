@@ -7,7 +7,9 @@
 
 namespace palmcue {
 
-Mailbox::~Mailbox() { destroyList(head_.exchange(nullptr, std::memory_order_acquire)); }
+Mailbox::~Mailbox() {
+    destroyList(head_.exchange(nullptr, std::memory_order_acquire));
+}
 
 void Mailbox::destroyList(Node* list) {
     while (list) {

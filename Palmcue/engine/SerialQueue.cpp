@@ -1,6 +1,5 @@
 #include "engine/SerialQueue.h"
 
-
 namespace palmcue {
 
 SerialQueue::SerialQueue(const QString& label) : mailbox_(new Mailbox) {
@@ -22,7 +21,9 @@ SerialQueue::~SerialQueue() {
     thread_.wait();
 }
 
-void SerialQueue::post(std::function<void()> task) { mailbox_->post(std::move(task)); }
+void SerialQueue::post(std::function<void()> task) {
+    mailbox_->post(std::move(task));
+}
 
 bool SerialQueue::postFrame(std::function<void()> task) {
     // One frame running plus one waiting is the most we keep.

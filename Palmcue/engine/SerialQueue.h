@@ -29,7 +29,7 @@ public:
 
 private:
     QThread thread_;
-    Mailbox* mailbox_; // lives on thread_ and is deleted there
+    Mailbox* mailbox_;                  // lives on thread_ and is deleted there
     std::atomic<int> framesPending_{0}; // waiting or running
     std::atomic<bool> closing_{false};
 };

@@ -6,8 +6,8 @@
 #include <QSignalSpy>
 #include <QThread>
 #include <QThreadPool>
-#include <thread>
 #include <gtest/gtest.h>
+#include <thread>
 
 using namespace palmcue;
 using namespace palmcue::test;

@@ -1,6 +1,7 @@
 // The finger classifier on synthetic hands: poses at several rotations, left and right hands,
 // the confidence threshold and the rules for joints that cannot be looked up.
 #include "engine/FingerClassifier.h"
+
 #include "support/EngineFakes.h"
 
 #include <gtest/gtest.h>
@@ -117,7 +118,7 @@ TEST(FingerClassifier, FailedLookupsEndTheClassification) {
     EXPECT_EQ(without(JointName::RingTip), "11100");
     EXPECT_EQ(without(JointName::RingDIP), "11100");
     EXPECT_EQ(without(JointName::LittleMCP), "11110");
-    EXPECT_EQ(without(JointName::IndexPIP), "00000") << "index MCP is found, index PIP is not";
+    EXPECT_EQ(without(JointName::IndexPIP), "10000") << "the thumb is judged before the index";
 }
 
 TEST(FingerClassifier, DegenerateHandsAreFolded) {

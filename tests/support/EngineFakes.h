@@ -58,8 +58,12 @@ private:
     std::array<std::uint8_t, 16> pixels_{};
 };
 
-inline SampleBuffer frameWithImage() { return {std::make_shared<FakePixelBuffer>()}; }
-inline SampleBuffer frameWithoutImage() { return {}; }
+inline SampleBuffer frameWithImage() {
+    return {std::make_shared<FakePixelBuffer>()};
+}
+inline SampleBuffer frameWithoutImage() {
+    return {};
+}
 
 // Returns the queued outcomes in order, then the fallback. Runs on the detection thread; the
 // test thread only sets it up before frames flow.

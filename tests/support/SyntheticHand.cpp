@@ -9,7 +9,9 @@ struct P {
     double x, y;
 };
 
-P operator+(P a, P b) { return {a.x + b.x, a.y + b.y}; }
+P operator+(P a, P b) {
+    return {a.x + b.x, a.y + b.y};
+}
 
 } // namespace
 
