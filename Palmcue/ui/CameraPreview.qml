@@ -1,0 +1,85 @@
+// The 240-high picture area (live video or "Camera off") with the finger overlay, and the
+// status row below it.
+import QtQuick
+import QtQuick.Layouts
+
+ColumnLayout {
+    id: preview
+    objectName: "cameraPreview"
+
+    required property QtObject detector
+
+    spacing: 8
+
+    Item {
+        id: area
+        objectName: "previewArea"
+        Layout.fillWidth: true
+        Layout.preferredHeight: 240
+
+        Rectangle {
+            anchors.fill: parent
+            radius: 12
+            color: "black"
+        }
+
+        Loader {
+            anchors.fill: parent
+            active: preview.detector.isDetecting
+            sourceComponent: LivePicture {
+                detector: preview.detector
+            }
+        }
+
+        Column {
+            objectName: "cameraOffPlaceholder"
+            anchors.centerIn: parent
+            visible: !preview.detector.isDetecting
+            spacing: 6
+            opacity: 0.2
+            SymbolIcon {
+                anchors.horizontalCenter: parent.horizontalCenter
+                name: "video.slash-white"
+                size: 34
+            }
+            Text {
+                anchors.horizontalCenter: parent.horizontalCenter
+                text: "Camera off"
+                font.pixelSize: 11
+                color: "white"
+            }
+        }
+
+        // Both conditions are checked: a finger left over from before Stop shows nothing.
+        Loader {
+            anchors.fill: parent
+            active: preview.detector.isDetecting && preview.detector.detectedFinger >= 0
+            sourceComponent: FingerOverlay {
+                detector: preview.detector
+                finger: preview.detector.detectedFinger
+            }
+        }
+    }
+
+    Row {
+        objectName: "statusRow"
+        Layout.alignment: Qt.AlignHCenter
+        spacing: 4
+        Rectangle {
+            objectName: "statusDot"
+            anchors.verticalCenter: parent.verticalCenter
+            width: 6
+            height: 6
+            radius: 3
+            color: preview.detector.isDetecting ? Theme.green : Theme.gray
+        }
+        Text {
+            objectName: "statusText"
+            anchors.verticalCenter: parent.verticalCenter
+            text: preview.detector.statusText
+            textFormat: Text.PlainText
+            font.pixelSize: 10
+            color: Theme.secondary
+        }
+    }
+}
