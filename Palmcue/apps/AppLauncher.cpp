@@ -1,0 +1,35 @@
+#include "apps/AppLauncher.h"
+
+#include <QFile>
+
+namespace palmcue::apps {
+
+AppLauncher::AppLauncher(WorkspaceService& workspace, Catalogue catalogue)
+    : workspace_(workspace), catalogue_(std::move(catalogue)) {}
+
+ApplicationLauncher::Attempt
+AppLauncher::open(const std::string& appName,
+                  std::function<void(const std::string& reason)> failedLater) {
+    if (std::optional<std::string> location = workspace_.applicationForIdentifier(appName))
+        return openAt(*location, std::move(failedLater));
+
+    // Scanned afresh on every launch: an application installed or removed since the picker
+    // last listed them is seen as it is now. Launches are seconds apart, the scan is cheap.
+    const QString wanted = QString::fromStdString(appName).normalized(QString::NormalizationForm_C);
+    for (const AppInfo& app : catalogue_()) {
+        if (app.name.normalized(QString::NormalizationForm_C) == wanted)
+            return openAt(QFile::encodeName(app.path).toStdString(), std::move(failedLater));
+    }
+    return {Result::NotFound, {}};
+}
+
+ApplicationLauncher::Attempt
+AppLauncher::openAt(const std::string& location,
+                    std::function<void(const std::string& reason)> failedLater) {
+    OpenResult result = workspace_.open(location, std::move(failedLater));
+    if (result.opened)
+        return {Result::Opened, {}};
+    return {Result::Failed, std::move(result.reason)};
+}
+
+} // namespace palmcue::apps

@@ -1,0 +1,54 @@
+#include "apps/LogTimeFormatter.h"
+
+#include <unicode/dtptngen.h>
+#include <unicode/locid.h>
+#include <unicode/smpdtfmt.h>
+#include <unicode/timezone.h>
+#include <unicode/unistr.h>
+
+namespace palmcue::apps {
+
+namespace {
+
+icu::UnicodeString bestPattern(const icu::Locale& locale) {
+    UErrorCode status = U_ZERO_ERROR;
+    std::unique_ptr<icu::DateTimePatternGenerator> generator(
+        icu::DateTimePatternGenerator::createInstance(locale, status));
+    if (U_SUCCESS(status) && generator) {
+        icu::UnicodeString pattern = generator->getBestPattern(icu::UnicodeString(u"jms"), status);
+        if (U_SUCCESS(status) && !pattern.isEmpty())
+            return pattern;
+    }
+    return icu::UnicodeString(u"HH:mm:ss");
+}
+
+} // namespace
+
+LogTimeFormatter::LogTimeFormatter(const std::string& localeId, const std::string& timeZoneId) {
+    const icu::Locale locale =
+        localeId.empty() ? icu::Locale::getDefault() : icu::Locale(localeId.c_str());
+    UErrorCode status = U_ZERO_ERROR;
+    format_ = std::make_unique<icu::SimpleDateFormat>(bestPattern(locale), locale, status);
+    if (U_FAILURE(status)) {
+        status = U_ZERO_ERROR;
+        format_ = std::make_unique<icu::SimpleDateFormat>(icu::UnicodeString(u"HH:mm:ss"),
+                                                          icu::Locale::getRoot(), status);
+    }
+    format_->adoptTimeZone(timeZoneId.empty() ? icu::TimeZone::createDefault()
+                                              : icu::TimeZone::createTimeZone(
+                                                    icu::UnicodeString::fromUTF8(timeZoneId)));
+}
+
+LogTimeFormatter::~LogTimeFormatter() = default;
+
+std::string LogTimeFormatter::format(std::chrono::system_clock::time_point time) const {
+    const UDate date = static_cast<UDate>(
+        std::chrono::duration_cast<std::chrono::milliseconds>(time.time_since_epoch()).count());
+    icu::UnicodeString text;
+    format_->format(date, text);
+    std::string utf8;
+    text.toUTF8String(utf8);
+    return utf8;
+}
+
+} // namespace palmcue::apps

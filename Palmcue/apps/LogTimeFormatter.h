@@ -1,0 +1,32 @@
+// The time of day as the launch log writes it: hours, minutes and seconds in the pattern a
+// locale uses for them (the "jms" skeleton), e.g. "3:07:09 PM" in en_US, "15:07:09" in de_DE.
+#pragma once
+
+#include <chrono>
+#include <memory>
+#include <string>
+#include <unicode/uversion.h>
+
+U_NAMESPACE_BEGIN
+class SimpleDateFormat;
+U_NAMESPACE_END
+
+namespace palmcue::apps {
+
+class LogTimeFormatter {
+public:
+    // An empty locale or time zone id means the process default. An id ICU does not know
+    // falls back to its root locale or to GMT: formatting never fails.
+    explicit LogTimeFormatter(const std::string& localeId = {}, const std::string& timeZoneId = {});
+    ~LogTimeFormatter();
+    LogTimeFormatter(const LogTimeFormatter&) = delete;
+    LogTimeFormatter& operator=(const LogTimeFormatter&) = delete;
+
+    // UTF-8. Not thread-safe: one formatter per thread.
+    std::string format(std::chrono::system_clock::time_point time) const;
+
+private:
+    std::unique_ptr<icu::SimpleDateFormat> format_;
+};
+
+} // namespace palmcue::apps
