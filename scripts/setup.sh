@@ -25,6 +25,8 @@ packages=(
     # hand models
     libxnnpack-dev libpthreadpool-dev libopencv-imgproc-dev libopencv-imgcodecs-dev
     libopencv-videoio-dev nodejs npm
+    # camera frame conversion
+    libyuv-dev
     # tests and benchmarks
     libgtest-dev libgmock-dev libbenchmark-dev clang libclang-rt-14-dev
     xvfb xauth x11-utils imagemagick ffmpeg xterm xdotool desktop-file-utils

@@ -1,0 +1,34 @@
+#include "camera/FileCameraService.h"
+
+#include "camera/FileCameraSource.h"
+#include "camera/FrameSession.h"
+
+#include <QFile>
+#include <QImageReader>
+
+namespace palmcue::camera {
+
+FileCameraService::FileCameraService(QString path) : path_(std::move(path)) {}
+
+SessionBuild FileCameraService::makeSession() {
+    const auto failure = [this](const QString& reason) {
+        return SessionBuild{nullptr, "Camera error: cannot open " + path_.toStdString() + ": " +
+                                         reason.toStdString()};
+    };
+    QFile file(path_);
+    if (!file.open(QIODevice::ReadOnly))
+        return failure(file.errorString());
+    file.close();
+
+    QImageReader reader(path_);
+    reader.setAutoTransform(true); // photos carry their orientation in EXIF
+    if (reader.canRead()) {
+        const QImage still = reader.read();
+        if (still.isNull())
+            return failure(reader.errorString());
+        return {std::make_unique<FrameSession>(new FileCameraSource(path_, still)), {}};
+    }
+    return {std::make_unique<FrameSession>(new FileCameraSource(path_)), {}};
+}
+
+} // namespace palmcue::camera

@@ -1,0 +1,50 @@
+// A video file or a still image shown as a live camera, for demos and tests. Frames take the
+// same path as a real camera's: preview layer, pixel buffers, detection queue.
+#pragma once
+
+#include "camera/FrameSource.h"
+
+#include <QImage>
+#include <QVideoFrame>
+
+class QMediaPlayer;
+class QTimer;
+class QVideoSink;
+
+namespace palmcue::camera {
+
+class ImagePixelBuffer;
+
+class FileCameraSource : public FrameSource {
+    Q_OBJECT
+
+public:
+    static constexpr int kFramesPerSecond = 30;
+
+    // A still image, repeated at kFramesPerSecond.
+    FileCameraSource(QString path, const QImage& still);
+    // A video file, played in a loop at its own frame rate.
+    explicit FileCameraSource(QString path);
+    ~FileCameraSource() override;
+
+protected:
+    void beginRun() override;
+    void endRun() override;
+
+private:
+    // False (and the failure reported) when the file has gone.
+    bool checkFilePresent();
+    void onVideoFrame(const QVideoFrame& frame);
+    void showStill();
+
+    QString path_;
+    // Still image: one buffer and one preview frame, shared by every tick.
+    std::shared_ptr<const ImagePixelBuffer> stillBuffer_;
+    QVideoFrame stillFrame_;
+    QTimer* stillTimer_ = nullptr;
+    // Video.
+    QMediaPlayer* player_ = nullptr;
+    QVideoSink* sink_ = nullptr;
+};
+
+} // namespace palmcue::camera

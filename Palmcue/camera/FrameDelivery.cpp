@@ -1,0 +1,24 @@
+#include "camera/FrameDelivery.h"
+
+#include "engine/SerialQueue.h"
+
+namespace palmcue::camera {
+
+void FrameDelivery::setTarget(SampleBufferDelegate* delegate, SerialQueue* queue) {
+    // Every change of target, not only a detach, retires the frames already posted.
+    generation_ = shared_->generation.fetch_add(1, std::memory_order_acq_rel) + 1;
+    delegate_ = delegate;
+    queue_ = queue;
+}
+
+bool FrameDelivery::deliver(SampleBuffer sample) {
+    if (!hasTarget())
+        return false;
+    return queue_->postFrame([shared = shared_, generation = generation_, delegate = delegate_,
+                              sample = std::move(sample)] {
+        if (shared->generation.load(std::memory_order_acquire) == generation)
+            delegate->captureOutput(sample);
+    });
+}
+
+} // namespace palmcue::camera

@@ -1,0 +1,36 @@
+#include "camera/QtCameraService.h"
+
+#include "camera/FrameSession.h"
+#include "camera/QtCameraSource.h"
+
+#include <QMediaDevices>
+
+namespace palmcue::camera {
+
+QtCameraService::QtCameraService(CameraPermission permission)
+    : permission_(std::move(permission)) {}
+
+CameraAuthorization QtCameraService::authorizationStatus() {
+    return permission_.status();
+}
+
+void QtCameraService::requestAccess(std::function<void(bool granted)> answer) {
+    // Nothing to ask: access is granted by the device nodes, so the answer is a fresh look.
+    answer(permission_.status() == CameraAuthorization::Authorized);
+}
+
+SessionBuild QtCameraService::makeSession() {
+    const QList<QCameraDevice> inputs = QMediaDevices::videoInputs();
+    if (inputs.isEmpty())
+        return {nullptr, "No camera found"};
+    QCameraDevice device = QMediaDevices::defaultVideoInput();
+    if (device.isNull())
+        device = inputs.front();
+
+    auto source = std::make_unique<QtCameraSource>(device);
+    if (const auto error = source->buildError())
+        return {nullptr, "Camera error: " + *error};
+    return {std::make_unique<FrameSession>(source.release()), {}};
+}
+
+} // namespace palmcue::camera

@@ -1,0 +1,90 @@
+// Costs of the camera frame path at 1280x720: the copy made for every delivered frame (all a
+// frame that is not analysed costs), and the conversion to BGRA done for analysed frames.
+#include "camera/BufferPool.h"
+#include "camera/FramePixelBuffer.h"
+
+#include <QGuiApplication>
+#include <QVideoFrame>
+#include <benchmark/benchmark.h>
+#include <cstring>
+
+namespace {
+
+using palmcue::camera::BufferPool;
+using palmcue::camera::FramePixelBuffer;
+using Format = QVideoFrameFormat::PixelFormat;
+
+constexpr QSize kSize(1280, 720);
+
+QVideoFrame makeFrame(Format format) {
+    QVideoFrame frame(QVideoFrameFormat(kSize, format));
+    frame.map(QVideoFrame::WriteOnly);
+    for (int i = 0; i < frame.planeCount(); ++i) {
+        // Mid-grey with some variation, so nothing is trivially constant.
+        for (int b = 0; b < frame.mappedBytes(i); ++b)
+            frame.bits(i)[b] = static_cast<uchar>(100 + (b * 7) % 50);
+    }
+    frame.unmap();
+    return frame;
+}
+
+void setName(benchmark::State& state, Format format) {
+    state.SetLabel(FramePixelBuffer::describe(format, kSize.width(), kSize.height()));
+}
+
+// Delivered but not analysed: copy the planes into a pooled buffer, then drop it.
+void captureOnly(benchmark::State& state, Format format) {
+    const QVideoFrame frame = makeFrame(format);
+    auto pool = BufferPool::create();
+    for (auto _ : state) {
+        auto buffer = FramePixelBuffer::capture(frame, *pool);
+        benchmark::DoNotOptimize(buffer.get());
+    }
+    setName(state, format);
+}
+
+// Analysed: the whole path from delivery to a BGRA picture, with the reused scratch buffer.
+void captureAndConvert(benchmark::State& state, Format format) {
+    const QVideoFrame frame = makeFrame(format);
+    auto pool = BufferPool::create();
+    std::vector<std::uint8_t> scratch;
+    std::string error;
+    for (auto _ : state) {
+        auto buffer = FramePixelBuffer::capture(frame, *pool);
+        auto view = buffer->bgra(scratch, error);
+        if (!view) {
+            state.SkipWithError(error.c_str());
+            break;
+        }
+        benchmark::DoNotOptimize(view->data);
+    }
+    setName(state, format);
+}
+
+const Format kFormats[] = {
+    QVideoFrameFormat::Format_YUV420P,  QVideoFrameFormat::Format_NV12,
+    QVideoFrameFormat::Format_NV21,     QVideoFrameFormat::Format_YV12,
+    QVideoFrameFormat::Format_YUYV,     QVideoFrameFormat::Format_UYVY,
+    QVideoFrameFormat::Format_BGRA8888, QVideoFrameFormat::Format_RGBA8888,
+    QVideoFrameFormat::Format_ARGB8888, QVideoFrameFormat::Format_XBGR8888,
+};
+
+} // namespace
+
+int main(int argc, char** argv) {
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    QGuiApplication app(argc, argv);
+    for (const Format format : kFormats) {
+        const std::string name = FramePixelBuffer::describe(format, 0, 0);
+        const std::string tag = name.substr(0, name.find(' '));
+        benchmark::RegisterBenchmark(("NotAnalysed/" + tag).c_str(), captureOnly, format)
+            ->Unit(benchmark::kMicrosecond);
+        benchmark::RegisterBenchmark(("Analysed/" + tag).c_str(), captureAndConvert, format)
+            ->Unit(benchmark::kMicrosecond);
+    }
+    benchmark::Initialize(&argc, argv);
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return 0;
+}

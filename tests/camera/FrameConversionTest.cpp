@@ -1,0 +1,388 @@
+// Frame formats to BGRA: known pixels through every directly converted layout, with odd sizes
+// and padded rows, and clear errors (never a crash) for frames that cannot be used.
+#include "camera/BufferPool.h"
+#include "camera/FramePixelBuffer.h"
+
+#include <QBuffer>
+#include <QImage>
+#include <QVideoFrame>
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+#include <gtest/gtest.h>
+
+namespace palmcue::camera {
+namespace {
+
+using Format = QVideoFrameFormat::PixelFormat;
+using PlaneView = FramePixelBuffer::PlaneView;
+
+struct Rgb {
+    int r, g, b;
+};
+
+// One colour per 2x2 block, so that subsampled chroma is exact.
+Rgb colourAt(int x, int y) {
+    static constexpr Rgb kPalette[] = {{200, 50, 30},   {40, 180, 90},  {60, 70, 210},
+                                       {128, 128, 128}, {230, 220, 40}, {20, 30, 40},
+                                       {90, 200, 220},  {180, 90, 160}, {240, 240, 240}};
+    return kPalette[((x / 2) + 3 * (y / 2)) % 9];
+}
+
+// BT.601 video range.
+int yOf(Rgb c) {
+    return static_cast<int>(std::lround(16 + (65.481 * c.r + 128.553 * c.g + 24.966 * c.b) / 255));
+}
+int uOf(Rgb c) {
+    return static_cast<int>(std::lround(128 + (-37.797 * c.r - 74.203 * c.g + 112.0 * c.b) / 255));
+}
+int vOf(Rgb c) {
+    return static_cast<int>(std::lround(128 + (112.0 * c.r - 93.786 * c.g - 18.214 * c.b) / 255));
+}
+
+constexpr std::uint8_t kPadByte = 0xEE; // in row padding: shows up if a stride is ignored
+
+// A frame built in memory, rows padded by `pad` bytes.
+struct TestFrame {
+    std::vector<std::vector<std::uint8_t>> planes;
+    std::vector<int> strides;
+
+    std::uint8_t* row(int plane, int y) { return planes[plane].data() + strides[plane] * y; }
+    void addPlane(int rowBytes, int rows, int pad) {
+        strides.push_back(rowBytes + pad);
+        planes.emplace_back(static_cast<std::size_t>(rowBytes + pad) * rows, kPadByte);
+    }
+    std::vector<PlaneView> views() const {
+        std::vector<PlaneView> v;
+        for (std::size_t i = 0; i < planes.size(); ++i)
+            v.push_back({planes[i].data(), planes[i].size(), strides[i]});
+        return v;
+    }
+};
+
+bool isYuv(Format f) {
+    switch (f) {
+    case QVideoFrameFormat::Format_NV12:
+    case QVideoFrameFormat::Format_NV21:
+    case QVideoFrameFormat::Format_YUV420P:
+    case QVideoFrameFormat::Format_YV12:
+    case QVideoFrameFormat::Format_YUV422P:
+    case QVideoFrameFormat::Format_YUYV:
+    case QVideoFrameFormat::Format_UYVY:
+        return true;
+    default:
+        return false;
+    }
+}
+
+// Byte positions of R, G, B and alpha in one 32-bit pixel of a packed format.
+std::array<int, 4> packedOrder(Format f) {
+    switch (f) {
+    case QVideoFrameFormat::Format_BGRA8888:
+    case QVideoFrameFormat::Format_BGRX8888:
+        return {2, 1, 0, 3};
+    case QVideoFrameFormat::Format_ARGB8888:
+    case QVideoFrameFormat::Format_XRGB8888:
+        return {1, 2, 3, 0};
+    case QVideoFrameFormat::Format_RGBA8888:
+    case QVideoFrameFormat::Format_RGBX8888:
+        return {0, 1, 2, 3};
+    default: // ABGR, XBGR
+        return {3, 2, 1, 0};
+    }
+}
+
+TestFrame makeFrame(Format f, int w, int h, int pad) {
+    TestFrame frame;
+    const int cw = (w + 1) / 2;
+    const int ch = (h + 1) / 2;
+    switch (f) {
+    case QVideoFrameFormat::Format_NV12:
+    case QVideoFrameFormat::Format_NV21: {
+        frame.addPlane(w, h, pad);
+        frame.addPlane(cw * 2, ch, pad);
+        const bool vFirst = f == QVideoFrameFormat::Format_NV21;
+        for (int y = 0; y < h; ++y)
+            for (int x = 0; x < w; ++x)
+                frame.row(0, y)[x] = static_cast<std::uint8_t>(yOf(colourAt(x, y)));
+        for (int y = 0; y < ch; ++y)
+            for (int x = 0; x < cw; ++x) {
+                const Rgb c = colourAt(2 * x, 2 * y);
+                frame.row(1, y)[2 * x + (vFirst ? 1 : 0)] = static_cast<std::uint8_t>(uOf(c));
+                frame.row(1, y)[2 * x + (vFirst ? 0 : 1)] = static_cast<std::uint8_t>(vOf(c));
+            }
+        break;
+    }
+    case QVideoFrameFormat::Format_YUV420P:
+    case QVideoFrameFormat::Format_YV12:
+    case QVideoFrameFormat::Format_YUV422P: {
+        const int chromaRows = f == QVideoFrameFormat::Format_YUV422P ? h : ch;
+        const int rowsPerChroma = f == QVideoFrameFormat::Format_YUV422P ? 1 : 2;
+        frame.addPlane(w, h, pad);
+        frame.addPlane(cw, chromaRows, pad + 3);
+        frame.addPlane(cw, chromaRows, pad + 1);
+        const int uPlane = f == QVideoFrameFormat::Format_YV12 ? 2 : 1;
+        const int vPlane = 3 - uPlane;
+        for (int y = 0; y < h; ++y)
+            for (int x = 0; x < w; ++x)
+                frame.row(0, y)[x] = static_cast<std::uint8_t>(yOf(colourAt(x, y)));
+        for (int y = 0; y < chromaRows; ++y)
+            for (int x = 0; x < cw; ++x) {
+                const Rgb c = colourAt(2 * x, rowsPerChroma * y);
+                frame.row(uPlane, y)[x] = static_cast<std::uint8_t>(uOf(c));
+                frame.row(vPlane, y)[x] = static_cast<std::uint8_t>(vOf(c));
+            }
+        break;
+    }
+    case QVideoFrameFormat::Format_YUYV:
+    case QVideoFrameFormat::Format_UYVY: {
+        frame.addPlane(cw * 4, h, pad);
+        const bool yuyv = f == QVideoFrameFormat::Format_YUYV;
+        for (int y = 0; y < h; ++y)
+            for (int x = 0; x < cw; ++x) {
+                const Rgb c = colourAt(2 * x, y);
+                const auto luma = static_cast<std::uint8_t>(yOf(c));
+                std::uint8_t* p = frame.row(0, y) + 4 * x;
+                const std::uint8_t bytes[4] = {yuyv ? luma : static_cast<std::uint8_t>(uOf(c)),
+                                               yuyv ? static_cast<std::uint8_t>(uOf(c)) : luma,
+                                               yuyv ? luma : static_cast<std::uint8_t>(vOf(c)),
+                                               yuyv ? static_cast<std::uint8_t>(vOf(c)) : luma};
+                std::memcpy(p, bytes, 4);
+            }
+        break;
+    }
+    case QVideoFrameFormat::Format_Y8:
+        frame.addPlane(w, h, pad);
+        for (int y = 0; y < h; ++y)
+            for (int x = 0; x < w; ++x)
+                frame.row(0, y)[x] = static_cast<std::uint8_t>(colourAt(x, y).g);
+        break;
+    default: {
+        frame.addPlane(w * 4, h, pad);
+        const auto order = packedOrder(f);
+        for (int y = 0; y < h; ++y)
+            for (int x = 0; x < w; ++x) {
+                const Rgb c = colourAt(x, y);
+                std::uint8_t* p = frame.row(0, y) + 4 * x;
+                p[order[0]] = static_cast<std::uint8_t>(c.r);
+                p[order[1]] = static_cast<std::uint8_t>(c.g);
+                p[order[2]] = static_cast<std::uint8_t>(c.b);
+                p[order[3]] = 255;
+            }
+    }
+    }
+    return frame;
+}
+
+std::shared_ptr<const PixelBuffer> bufferOf(Format f, int w, int h, const TestFrame& frame,
+                                            BufferPool& pool) {
+    const auto views = frame.views();
+    return FramePixelBuffer::copyPlanes({f, w, h}, views, pool);
+}
+
+class DirectConversion : public ::testing::TestWithParam<Format> {};
+
+TEST_P(DirectConversion, GivesKnownPixelsForOddSizesAndPaddedRows) {
+    const Format format = GetParam();
+    const int tolerance = isYuv(format) ? 4 : 0;
+    auto pool = BufferPool::create();
+    std::vector<std::uint8_t> scratch;
+    for (const auto& [w, h, pad] :
+         {std::tuple{6, 4, 0}, std::tuple{5, 3, 7}, std::tuple{1, 1, 3}, std::tuple{33, 17, 16}}) {
+        SCOPED_TRACE(::testing::Message() << w << "x" << h << " pad " << pad);
+        const TestFrame frame = makeFrame(format, w, h, pad);
+        const auto buffer = bufferOf(format, w, h, frame, *pool);
+        std::string error;
+        const auto view = buffer->bgra(scratch, error);
+        ASSERT_TRUE(view) << error;
+        ASSERT_EQ(view->width, w);
+        ASSERT_EQ(view->height, h);
+        ASSERT_GE(view->bytesPerRow, w * 4);
+        int worst = 0;
+        for (int y = 0; y < h; ++y)
+            for (int x = 0; x < w; ++x) {
+                const std::uint8_t* p = view->data + y * view->bytesPerRow + 4 * x;
+                Rgb want = colourAt(x, y);
+                if (format == QVideoFrameFormat::Format_Y8)
+                    want = {want.g, want.g, want.g};
+                worst = std::max({worst, std::abs(p[0] - want.b), std::abs(p[1] - want.g),
+                                  std::abs(p[2] - want.r)});
+                if (format != QVideoFrameFormat::Format_BGRX8888) {
+                    EXPECT_EQ(p[3], 255) << "alpha at " << x << "," << y;
+                }
+            }
+        EXPECT_LE(worst, tolerance);
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Formats, DirectConversion,
+    ::testing::Values(QVideoFrameFormat::Format_BGRA8888, QVideoFrameFormat::Format_BGRX8888,
+                      QVideoFrameFormat::Format_ARGB8888, QVideoFrameFormat::Format_XRGB8888,
+                      QVideoFrameFormat::Format_RGBA8888, QVideoFrameFormat::Format_RGBX8888,
+                      QVideoFrameFormat::Format_ABGR8888, QVideoFrameFormat::Format_XBGR8888,
+                      QVideoFrameFormat::Format_NV12, QVideoFrameFormat::Format_NV21,
+                      QVideoFrameFormat::Format_YUV420P, QVideoFrameFormat::Format_YV12,
+                      QVideoFrameFormat::Format_YUV422P, QVideoFrameFormat::Format_YUYV,
+                      QVideoFrameFormat::Format_UYVY, QVideoFrameFormat::Format_Y8),
+    [](const auto& info) {
+        std::string name = FramePixelBuffer::describe(info.param, 0, 0);
+        return name.substr(0, name.find(' '));
+    });
+
+TEST(FrameConversion, CopiesThePlanesSoTheSourceCanBeReused) {
+    auto pool = BufferPool::create();
+    TestFrame frame = makeFrame(QVideoFrameFormat::Format_NV12, 4, 4, 0);
+    const auto buffer = bufferOf(QVideoFrameFormat::Format_NV12, 4, 4, frame, *pool);
+    for (auto& plane : frame.planes)
+        std::fill(plane.begin(), plane.end(), 0); // the camera reuses its buffer
+    std::vector<std::uint8_t> scratch;
+    std::string error;
+    const auto view = buffer->bgra(scratch, error);
+    ASSERT_TRUE(view) << error;
+    EXPECT_NEAR(view->data[2], colourAt(0, 0).r, 4);
+}
+
+TEST(FrameConversion, PoolReusesBuffersOnceFramesAreReleased) {
+    auto pool = BufferPool::create();
+    const TestFrame frame = makeFrame(QVideoFrameFormat::Format_YUV420P, 64, 48, 0);
+    for (int i = 0; i < 20; ++i) {
+        auto a = bufferOf(QVideoFrameFormat::Format_YUV420P, 64, 48, frame, *pool);
+        auto b = bufferOf(QVideoFrameFormat::Format_YUV420P, 64, 48, frame, *pool);
+    }
+    EXPECT_EQ(pool->slotCount(), 2u);
+    // Buffers still held (a frame waiting, one being analysed) are never handed out again.
+    auto waiting = bufferOf(QVideoFrameFormat::Format_YUV420P, 64, 48, frame, *pool);
+    auto analysed = bufferOf(QVideoFrameFormat::Format_YUV420P, 64, 48, frame, *pool);
+    auto captured = bufferOf(QVideoFrameFormat::Format_YUV420P, 64, 48, frame, *pool);
+    EXPECT_EQ(pool->slotCount(), 3u);
+}
+
+TEST(FrameConversion, UnusableFramesGiveAClearError) {
+    auto pool = BufferPool::create();
+    std::vector<std::uint8_t> scratch;
+    const auto errorOf = [&](const std::shared_ptr<const PixelBuffer>& buffer) {
+        std::string error;
+        EXPECT_FALSE(buffer->bgra(scratch, error));
+        return error;
+    };
+
+    const TestFrame nv12 = makeFrame(QVideoFrameFormat::Format_NV12, 8, 8, 0);
+    auto views = nv12.views();
+    // A format without a direct conversion.
+    EXPECT_EQ(errorOf(FramePixelBuffer::copyPlanes({QVideoFrameFormat::Format_P010, 1280, 720},
+                                                   views, *pool)),
+              "unsupported frame format P010 (1280x720)");
+    // Planes missing, too short, or rows narrower than the picture.
+    EXPECT_NE(errorOf(FramePixelBuffer::copyPlanes({QVideoFrameFormat::Format_NV12, 8, 8},
+                                                   std::span(views).first(1), *pool))
+                  .find("plane layout"),
+              std::string::npos);
+    EXPECT_NE(
+        errorOf(FramePixelBuffer::copyPlanes({QVideoFrameFormat::Format_NV12, 8, 16}, views, *pool))
+            .find("holds less data than its format needs"),
+        std::string::npos);
+    auto narrow = views;
+    narrow[0].stride = 4;
+    EXPECT_NE(
+        errorOf(FramePixelBuffer::copyPlanes({QVideoFrameFormat::Format_NV12, 8, 8}, narrow, *pool))
+            .find("NV12 (8x8)"),
+        std::string::npos);
+    auto missing = views;
+    missing[1] = {};
+    EXPECT_FALSE(errorOf(FramePixelBuffer::copyPlanes({QVideoFrameFormat::Format_NV12, 8, 8},
+                                                      missing, *pool))
+                     .empty());
+    // Sizes that make no sense.
+    EXPECT_FALSE(
+        errorOf(FramePixelBuffer::copyPlanes({QVideoFrameFormat::Format_NV12, 0, 8}, views, *pool))
+            .empty());
+    EXPECT_FALSE(errorOf(FramePixelBuffer::copyPlanes({QVideoFrameFormat::Format_NV12, 100000, 8},
+                                                      views, *pool))
+                     .empty());
+    // An empty QVideoFrame.
+    EXPECT_FALSE(errorOf(FramePixelBuffer::capture(QVideoFrame(), *pool)).empty());
+}
+
+TEST(FrameConversion, JpegFramesAreDecodedOnlyWhenAsked) {
+    QImage image(6, 4, QImage::Format_RGB32);
+    image.fill(QColor(200, 40, 60));
+    QByteArray jpeg;
+    QBuffer out(&jpeg);
+    out.open(QIODevice::WriteOnly);
+    ASSERT_TRUE(image.save(&out, "JPEG", 100));
+
+    auto pool = BufferPool::create();
+    std::vector<std::uint8_t> scratch;
+    std::string error;
+    const PlaneView good{reinterpret_cast<const std::uint8_t*>(jpeg.constData()),
+                         static_cast<std::size_t>(jpeg.size()), 0};
+    const auto view = FramePixelBuffer::copyPlanes({QVideoFrameFormat::Format_Jpeg, 6, 4},
+                                                   std::span(&good, 1), *pool)
+                          ->bgra(scratch, error);
+    ASSERT_TRUE(view) << error;
+    EXPECT_EQ(view->width, 6);
+    EXPECT_NEAR(view->data[2], 200, 8);
+    EXPECT_NEAR(view->data[1], 40, 8);
+
+    const PlaneView broken{good.data, good.size / 3, 0};
+    EXPECT_FALSE(FramePixelBuffer::copyPlanes({QVideoFrameFormat::Format_Jpeg, 6, 4},
+                                              std::span(&broken, 1), *pool)
+                     ->bgra(scratch, error));
+    EXPECT_NE(error.find("cannot decode"), std::string::npos);
+}
+
+TEST(FrameConversion, CapturesQtVideoFrames) {
+    // Through QVideoFrame: the mapping path the camera and the player use, and Qt's own
+    // conversion for layouts without a direct one.
+    auto pool = BufferPool::create();
+    std::vector<std::uint8_t> scratch;
+    std::string error;
+
+    for (const Format format :
+         {QVideoFrameFormat::Format_NV12, QVideoFrameFormat::Format_YUV420P,
+          QVideoFrameFormat::Format_BGRA8888, QVideoFrameFormat::Format_AYUV}) {
+        SCOPED_TRACE(FramePixelBuffer::describe(format, 16, 8));
+        QVideoFrame frame(QVideoFrameFormat(QSize(16, 8), format));
+        ASSERT_TRUE(frame.map(QVideoFrame::WriteOnly));
+        const Rgb c = colourAt(0, 0);
+        if (format == QVideoFrameFormat::Format_BGRA8888) {
+            for (int i = 0; i < frame.mappedBytes(0); i += 4) {
+                const std::uint8_t px[4] = {std::uint8_t(c.b), std::uint8_t(c.g), std::uint8_t(c.r),
+                                            255};
+                std::memcpy(frame.bits(0) + i, px, 4);
+            }
+        } else if (format == QVideoFrameFormat::Format_AYUV) {
+            for (int i = 0; i < frame.mappedBytes(0); i += 4) {
+                const std::uint8_t px[4] = {255, std::uint8_t(yOf(c)), std::uint8_t(uOf(c)),
+                                            std::uint8_t(vOf(c))};
+                std::memcpy(frame.bits(0) + i, px, 4);
+            }
+        } else {
+            std::memset(frame.bits(0), yOf(c), frame.mappedBytes(0));
+            if (format == QVideoFrameFormat::Format_NV12) {
+                for (int i = 0; i + 1 < frame.mappedBytes(1); i += 2) {
+                    frame.bits(1)[i] = std::uint8_t(uOf(c));
+                    frame.bits(1)[i + 1] = std::uint8_t(vOf(c));
+                }
+            } else {
+                std::memset(frame.bits(1), uOf(c), frame.mappedBytes(1));
+                std::memset(frame.bits(2), vOf(c), frame.mappedBytes(2));
+            }
+        }
+        frame.unmap();
+
+        const auto buffer = FramePixelBuffer::capture(frame, *pool);
+        const auto view = buffer->bgra(scratch, error);
+        ASSERT_TRUE(view) << error;
+        EXPECT_EQ(view->width, 16);
+        EXPECT_EQ(view->height, 8);
+        const std::uint8_t* p = view->data + 3 * view->bytesPerRow + 4 * 5;
+        EXPECT_NEAR(p[2], c.r, 8);
+        EXPECT_NEAR(p[1], c.g, 8);
+        EXPECT_NEAR(p[0], c.b, 8);
+    }
+}
+
+} // namespace
+} // namespace palmcue::camera
