@@ -1,0 +1,131 @@
+#include "PalmcueApp/AppDelegate.h"
+
+#include "PalmcueApp/DesktopSettings.h"
+#include "PalmcueApp/StartupReport.h"
+#include "apps/AppLauncher.h"
+#include "apps/SystemClock.h"
+#include "camera/FileCameraService.h"
+#include "camera/QtCameraService.h"
+#include "desktop/AppIconProvider.h"
+#include "desktop/GioNaming.h"
+#include "desktop/GioWorkspace.h"
+#include "engine/HandDetector.h"
+#include "handpose/MediaPipeHandPose.h"
+
+#include <QEvent>
+#include <QGuiApplication>
+#include <QQmlEngine>
+#include <QQuickView>
+#include <QScreen>
+#include <QVariantMap>
+
+namespace palmcue::shell {
+
+namespace {
+
+const QUrl kMainView(QStringLiteral("qrc:/Palmcue/Ui/MainView.qml"));
+
+QString describe(const QList<QQmlError>& errors) {
+    QStringList lines;
+    for (const QQmlError& error : errors)
+        lines << error.toString();
+    return lines.join(QLatin1Char('\n'));
+}
+
+} // namespace
+
+AppDelegate::AppDelegate(Options options, QObject* parent)
+    : QObject(parent), options_(std::move(options)) {}
+
+AppDelegate::~AppDelegate() {
+    // The view's bindings refer to the detector: the engine must go before it.
+    mainWindow_.reset();
+    detector_.reset();
+}
+
+QVariantList AppDelegate::appsForView() {
+    QVariantList list;
+    for (const apps::AppInfo& app : desktop::installedApps())
+        list.append(
+            QVariantMap{{QStringLiteral("name"), app.name}, {QStringLiteral("path"), app.path}});
+    return list;
+}
+
+bool AppDelegate::applicationDidFinishLaunching() {
+    if (mainWindow_)
+        return true;
+
+    if (options_.cameraFile)
+        camera_ = std::make_unique<camera::FileCameraService>(*options_.cameraFile);
+    else
+        camera_ = std::make_unique<camera::QtCameraService>();
+    workspace_ = std::make_unique<desktop::GioWorkspace>();
+    launcher_ =
+        std::make_unique<apps::AppLauncher>(*workspace_, [] { return desktop::installedApps(); });
+    clock_ = std::make_unique<apps::SystemClock>();
+    handPose_ =
+        std::make_shared<handpose::MediaPipeHandPose>(handpose::MediaPipeHandPose::Options{});
+    detector_ = std::make_unique<HandDetector>(
+        DetectorServices{handPose_, camera_.get(), launcher_.get(), clock_.get()});
+    desktopSettings_ = std::make_unique<DesktopSettings>();
+
+    auto window = std::make_unique<QQuickView>();
+    window->setTitle(QStringLiteral("Palm&Cue"));
+    window->setResizeMode(QQuickView::SizeRootObjectToView);
+    window->engine()->addImageProvider(QStringLiteral("appicon"), new desktop::AppIconProvider);
+    window->setInitialProperties(
+        {{QStringLiteral("detector"), QVariant::fromValue<QObject*>(detector_.get())},
+         {QStringLiteral("apps"), appsForView()},
+         {QStringLiteral("desktop"), QVariant::fromValue<QObject*>(desktopSettings_.get())}});
+    window->setSource(kMainView);
+    if (window->status() != QQuickView::Ready) {
+        error_ = QStringLiteral("cannot load the main view:\n") + describe(window->errors());
+        return false;
+    }
+
+    QRect frame(QPoint(), kContentSize);
+    if (const QScreen* screen = window->screen())
+        frame.moveCenter(screen->availableGeometry().center());
+    window->setGeometry(frame);
+    window->setMinimumSize(kMinimumSize);
+    window->installEventFilter(this);
+    StartupReport::watch(window.get());
+
+    window->show();
+    window->requestActivate();
+    mainWindow_ = std::move(window);
+
+    // The models load on the detection thread while the user looks at the window, so that the
+    // first frames after Start are analysed at once. A model that fails to load is reported
+    // by the detector's first analysis.
+    detector_->detectQueue().post([handPose = handPose_] {
+        std::string error;
+        handPose->load(error);
+    });
+    return true;
+}
+
+void AppDelegate::reopen() {
+    if (!mainWindow_)
+        return;
+    // Minimised, or on another workspace, counts as not shown: the user cannot see it.
+    if (mainWindow_->isVisible() && mainWindow_->isExposed() &&
+        !mainWindow_->windowStates().testFlag(Qt::WindowMinimized))
+        return;
+    mainWindow_->setWindowStates(mainWindow_->windowStates() & ~Qt::WindowMinimized);
+    mainWindow_->show();
+    mainWindow_->raise();
+    mainWindow_->requestActivate();
+}
+
+bool AppDelegate::eventFilter(QObject* watched, QEvent* event) {
+    if (mainWindow_ && watched == mainWindow_.get() && event->type() == QEvent::Close) {
+        // Hidden, not destroyed: the view, its state and a running camera stay as they are.
+        event->ignore();
+        mainWindow_->hide();
+        return true;
+    }
+    return QObject::eventFilter(watched, event);
+}
+
+} // namespace palmcue::shell

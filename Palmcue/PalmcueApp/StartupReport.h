@@ -1,0 +1,21 @@
+// The time from the start of the process to the first frame of the main window on screen.
+// Printed only when PALMCUE_REPORT_STARTUP=1, so that the program stays silent otherwise.
+#pragma once
+
+#include <optional>
+
+class QQuickWindow;
+
+namespace palmcue::shell {
+
+class StartupReport {
+public:
+    // Watches `window` for its first swapped frame when reporting is switched on.
+    static void watch(QQuickWindow* window);
+
+    // Milliseconds since the kernel started this process (so dynamic loading counts too),
+    // or nothing when /proc cannot tell.
+    static std::optional<double> millisecondsSinceProcessStart();
+};
+
+} // namespace palmcue::shell

@@ -1,0 +1,122 @@
+// The one main window: its geometry, what the main view is given, and that closing only
+// hides it while detection goes on.
+#include "PalmcueApp/AppDelegate.h"
+
+#include "PalmcueApp/DesktopSettings.h"
+#include "ShellTestSupport.h"
+#include "engine/HandDetector.h"
+#include "support/SharedData.h"
+
+#include <QQuickView>
+#include <QScreen>
+#include <QTest>
+#include <gtest/gtest.h>
+
+using palmcue::shell::AppDelegate;
+using namespace palmcue::test;
+
+namespace {
+
+class AppDelegateTest : public ::testing::Test {
+protected:
+    void launch(AppDelegate::Options options = {}) {
+        ASSERT_TRUE(apps_.isValid());
+        delegate_ = std::make_unique<AppDelegate>(std::move(options));
+        ASSERT_TRUE(delegate_->applicationDidFinishLaunching()) << delegate_->error().toStdString();
+        window_ = delegate_->mainWindow();
+        ASSERT_NE(window_, nullptr);
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(window_));
+    }
+
+    MessagesApplication apps_;
+    std::unique_ptr<AppDelegate> delegate_;
+    QQuickView* window_ = nullptr;
+};
+
+} // namespace
+
+TEST_F(AppDelegateTest, BuildsOneCentredWindowHoldingTheMainView) {
+    ASSERT_NO_FATAL_FAILURE(launch());
+    EXPECT_EQ(window_->title(), QStringLiteral("Palm&Cue"));
+    EXPECT_EQ(window_->size(), QSize(620, 760));
+    EXPECT_EQ(window_->minimumSize(), QSize(520, 640));
+    EXPECT_EQ(window_->geometry().center(), window_->screen()->availableGeometry().center());
+
+    QQuickItem* root = window_->rootObject();
+    ASSERT_NE(root, nullptr);
+    EXPECT_EQ(root->size(), QSizeF(620, 760)); // the view follows the window
+    EXPECT_EQ(root->property("detector").value<QObject*>(), delegate_->detector());
+    EXPECT_EQ(root->property("desktop").value<QObject*>(), delegate_->desktopSettings());
+    // The picker's list: the installed applications, read when the window was built.
+    const QVariantList apps = root->property("apps").toList();
+    ASSERT_EQ(apps.size(), 1);
+    EXPECT_EQ(apps[0].toMap().value(QStringLiteral("name")).toString(), QStringLiteral("Messages"));
+    EXPECT_TRUE(apps[0]
+                    .toMap()
+                    .value(QStringLiteral("path"))
+                    .toString()
+                    .endsWith(QStringLiteral("/applications/messages.desktop")));
+
+    // Launching is finished once: a second call builds nothing new.
+    palmcue::HandDetector* detector = delegate_->detector();
+    EXPECT_TRUE(delegate_->applicationDidFinishLaunching());
+    EXPECT_EQ(delegate_->mainWindow(), window_);
+    EXPECT_EQ(delegate_->detector(), detector);
+
+    // Resizing makes the view follow.
+    window_->resize(700, 800);
+    EXPECT_TRUE(waitUntil([&] { return root->size() == QSizeF(700, 800); }));
+}
+
+TEST_F(AppDelegateTest, ClosingHidesTheWindowAndReopeningShowsItAsItWas) {
+    ASSERT_NO_FATAL_FAILURE(launch());
+    QQuickItem* root = window_->rootObject();
+    root->setProperty("pickerFinger", 3);
+
+    window_->close();
+    QCoreApplication::processEvents();
+    EXPECT_FALSE(window_->isVisible());
+    EXPECT_EQ(delegate_->mainWindow(), window_);
+    EXPECT_EQ(window_->rootObject(), root);
+
+    delegate_->reopen();
+    EXPECT_TRUE(window_->isVisible());
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(window_));
+    EXPECT_EQ(window_->rootObject(), root);
+    EXPECT_EQ(root->property("pickerFinger").toInt(), 3);
+
+    // A visible window is left alone.
+    int visibilityChanges = 0;
+    QObject::connect(window_, &QWindow::visibilityChanged, [&] { ++visibilityChanges; });
+    const QRect geometry = window_->geometry();
+    delegate_->reopen();
+    QCoreApplication::processEvents();
+    EXPECT_EQ(visibilityChanges, 0);
+    EXPECT_EQ(window_->geometry(), geometry);
+
+    // A minimised window counts as not shown.
+    window_->showMinimized();
+    delegate_->reopen();
+    EXPECT_FALSE(window_->windowStates().testFlag(Qt::WindowMinimized));
+    EXPECT_TRUE(window_->isVisible());
+}
+
+TEST_F(AppDelegateTest, DetectionGoesOnWhileTheWindowIsClosed) {
+    PALMCUE_SKIP_WITHOUT_SHARED_HANDS();
+    const auto photos = labelledPhotos();
+    ASSERT_FALSE(photos.empty());
+    ASSERT_NO_FATAL_FAILURE(launch({photos.front().file}));
+    palmcue::HandDetector* detector = delegate_->detector();
+
+    QQuickItem* button = findItem(window_->rootObject(), QStringLiteral("startStopButton"));
+    ASSERT_NE(button, nullptr);
+    clickItem(window_, button);
+    ASSERT_TRUE(waitUntil([&] { return detector->isDetecting(); }))
+        << detector->statusText().toStdString();
+
+    window_->close();
+    const auto frames = detector->frameCount();
+    EXPECT_TRUE(waitUntil([&] { return detector->frameCount() > frames + 3; }));
+    EXPECT_TRUE(detector->isDetecting());
+    EXPECT_FALSE(window_->isVisible());
+}
