@@ -96,46 +96,33 @@ void HandDetector::setCooldown(double seconds) {
     Q_EMIT cooldownChanged();
 }
 
+template <typename T>
+void HandDetector::store(T& member, T value, void (HandDetector::*changed)()) {
+    Q_EMIT objectWillChange();
+    member = std::move(value);
+    Q_EMIT(this->*changed)();
+}
+
 void HandDetector::setFingerStates(const FingerFlags& flags) {
-    Q_EMIT objectWillChange();
-    fingerStates_ = flags;
-    Q_EMIT fingerStatesChanged();
+    store(fingerStates_, flags, &HandDetector::fingerStatesChanged);
 }
-
 void HandDetector::setDetectedFinger(std::optional<int> finger) {
-    Q_EMIT objectWillChange();
-    detectedFinger_ = finger;
-    Q_EMIT detectedFingerChanged();
+    store(detectedFinger_, finger, &HandDetector::detectedFingerChanged);
 }
-
 void HandDetector::setHoldProgress(double progress) {
-    Q_EMIT objectWillChange();
-    holdProgress_ = progress;
-    Q_EMIT holdProgressChanged();
+    store(holdProgress_, progress, &HandDetector::holdProgressChanged);
 }
-
 void HandDetector::setStatusText(const QString& text) {
-    Q_EMIT objectWillChange();
-    statusText_ = text;
-    Q_EMIT statusTextChanged();
+    store(statusText_, text, &HandDetector::statusTextChanged);
 }
-
 void HandDetector::setIsDetecting(bool detecting) {
-    Q_EMIT objectWillChange();
-    isDetecting_ = detecting;
-    Q_EMIT isDetectingChanged();
+    store(isDetecting_, detecting, &HandDetector::isDetectingChanged);
 }
-
 void HandDetector::setCameraAuthorized(bool authorized) {
-    Q_EMIT objectWillChange();
-    cameraAuthorized_ = authorized;
-    Q_EMIT cameraAuthorizedChanged();
+    store(cameraAuthorized_, authorized, &HandDetector::cameraAuthorizedChanged);
 }
-
 void HandDetector::setDebugInfo(const QString& text) {
-    Q_EMIT objectWillChange();
-    debugInfo_ = text;
-    Q_EMIT debugInfoChanged();
+    store(debugInfo_, text, &HandDetector::debugInfoChanged);
 }
 
 void HandDetector::appendLaunchLogEntry(LaunchLogEntry entry) {

@@ -132,6 +132,7 @@ private:
     QStringList mappingList() const;
 
     // Stores of observable properties, each announcing the change first.
+    template <typename T> void store(T& member, T value, void (HandDetector::*changed)());
     void setFingerStates(const FingerFlags& flags);
     void setDetectedFinger(std::optional<int> finger);
     void setHoldProgress(double progress);
