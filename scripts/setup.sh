@@ -24,7 +24,7 @@ packages=(
     libglib2.0-dev
     # hand models
     libxnnpack-dev libpthreadpool-dev libopencv-imgproc-dev libopencv-imgcodecs-dev
-    libopencv-videoio-dev nodejs npm
+    libopencv-videoio-dev
     # camera frame conversion
     libyuv-dev
     # tests and benchmarks
@@ -36,6 +36,8 @@ missing=()
 for p in "${packages[@]}"; do
     dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
 done
+# npm fetches the hand models; a Node.js that came with its own npm is fine too.
+command -v npm >/dev/null || missing+=(npm)
 if ((${#missing[@]})); then
     line="apt-get install -y --no-install-recommends ${missing[*]}"
     if [[ $(id -u) -ne 0 ]]; then

@@ -1,0 +1,53 @@
+// Hand-pose detection with the MediaPipe palm-detection and hand-landmark models, run on
+// XNNPACK through our own TFLite importer. Each frame is judged on its own (no tracking): palm
+// detection on the letterboxed frame, then the landmark model on a rotated crop around the most
+// confident palm.
+#pragma once
+
+#include "engine/Services.h"
+
+#include <memory>
+#include <string>
+
+namespace palmcue::handpose {
+
+class MediaPipeHandPose : public HandPoseService {
+public:
+    static constexpr const char* kPalmModelFile = "palm_detection_full.tflite";
+    static constexpr const char* kLandmarkModelFile = "hand_landmark_full.tflite";
+    // Below this landmark-model presence score the crop is taken to hold no hand.
+    static constexpr float kPresenceThreshold = 0.5f;
+
+    // $PALMCUE_MODEL_DIR; else <exe dir>/../share/palmcue/models when present (installed);
+    // else the build tree's models folder.
+    static std::string defaultModelDir();
+
+    struct Options {
+        std::string modelDir = defaultModelDir();
+        int threads = 2;
+    };
+
+    // Wall time of the stages of the last detect(), in milliseconds.
+    struct StageTimes {
+        double palm = 0.0;     // palm-detection network
+        double landmark = 0.0; // landmark network
+        double prePost = 0.0;  // colour, letterbox, decoding, crop, projection
+    };
+
+    explicit MediaPipeHandPose(Options options);
+    ~MediaPipeHandPose() override;
+
+    // Never throws. The models are loaded and the networks built at the first call.
+    HandPoseOutcome detect(const ImageView& image, int maximumHandCount) override;
+
+    // Loads the models now rather than at the first frame. False with the reason on failure.
+    bool load(std::string& error);
+
+    const StageTimes& lastStageTimes() const;
+
+private:
+    class Pipeline;
+    std::unique_ptr<Pipeline> pipeline_;
+};
+
+} // namespace palmcue::handpose

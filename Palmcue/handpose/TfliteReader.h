@@ -1,0 +1,28 @@
+// Reads a TFLite flatbuffer into a validated ModelGraph. Only the float models of the hand
+// pipeline are in scope: float32 activations, float32 or float16 (behind DEQUANTIZE) weights and
+// the operators listed in OpKind. Anything else is refused with the file name and the fault.
+#pragma once
+
+#include "handpose/ModelGraph.h"
+
+#include <cstdint>
+#include <optional>
+#include <span>
+#include <string>
+
+namespace palmcue::handpose {
+
+class TfliteReader {
+public:
+    // Reads and validates the file; on failure returns nothing and sets `error` to
+    // "<file>: <fault>".
+    static std::optional<ModelGraph> readFile(const std::string& path, std::string& error);
+    // The same for bytes already in memory; `name` is used in messages.
+    static std::optional<ModelGraph> read(std::span<const std::uint8_t> bytes,
+                                          const std::string& name, std::string& error);
+
+    // Models larger than this are refused before reading them into memory.
+    static constexpr std::uint64_t kMaxFileSize = 256ull << 20;
+};
+
+} // namespace palmcue::handpose

@@ -1,0 +1,304 @@
+#include "handpose/XnnpackNetwork.h"
+
+#include "handpose/ModelError.h"
+
+#include <algorithm>
+#include <cmath>
+#include <limits>
+#include <map>
+#include <xnnpack.h>
+
+namespace palmcue::handpose {
+namespace {
+
+constexpr std::size_t kSlackFloats = 16; // > XNN_EXTRA_BYTES
+
+struct Bounds {
+    float min, max;
+};
+
+Bounds clampOf(Activation activation) {
+    constexpr float inf = std::numeric_limits<float>::infinity();
+    switch (activation) {
+    case Activation::None:
+        break;
+    case Activation::Relu:
+        return {0.0f, inf};
+    case Activation::Relu6:
+        return {0.0f, 6.0f};
+    case Activation::ReluN1To1:
+        return {-1.0f, 1.0f};
+    }
+    return {-inf, inf};
+}
+
+struct SubgraphDeleter {
+    void operator()(xnn_subgraph* subgraph) const { xnn_delete_subgraph(subgraph); }
+};
+
+class Importer {
+public:
+    Importer(const ModelGraph& graph, xnn_subgraph_t subgraph)
+        : graph_(graph), subgraph_(subgraph), ids_(graph.tensors.size(), XNN_INVALID_VALUE_ID) {
+        for (int input : graph.inputs)
+            flags_[input] |= XNN_VALUE_FLAG_EXTERNAL_INPUT;
+        for (int output : graph.outputs)
+            flags_[output] |= XNN_VALUE_FLAG_EXTERNAL_OUTPUT;
+    }
+
+    void import() {
+        // XNNPACK gives no memory to a value nobody reads, so an operator whose result is
+        // never used must not be defined at all: walk back from the outputs.
+        std::vector<bool> live(graph_.tensors.size(), false);
+        for (int t : graph_.outputs)
+            live[t] = true;
+        std::vector<bool> needed(graph_.ops.size(), false);
+        for (std::size_t i = graph_.ops.size(); i-- > 0;) {
+            const GraphOp& op = graph_.ops[i];
+            if (!live[op.outputs[0]])
+                continue;
+            needed[i] = true;
+            for (int t : op.inputs)
+                if (t >= 0)
+                    live[t] = true;
+        }
+        for (std::size_t i = 0; i < graph_.ops.size(); ++i) {
+            index_ = i;
+            if (needed[i])
+                importOp(graph_.ops[i]);
+        }
+        // Inputs that no operator reads still need a value for the runtime's bindings.
+        for (int t : graph_.inputs)
+            value(t);
+        for (int t : graph_.outputs)
+            value(t);
+    }
+
+private:
+    void check(xnn_status status, const char* what) const {
+        if (status != xnn_status_success)
+            throw ModelError("XNNPACK refused " + std::string(what) + " of operator " +
+                             std::to_string(index_) + " (" + opKindName(graph_.ops[index_].kind) +
+                             "), status " + std::to_string(int(status)));
+    }
+
+    std::uint32_t define(const std::vector<int>& shape, const float* data, std::uint32_t external,
+                         std::uint32_t flags) {
+        std::vector<std::size_t> dims(shape.begin(), shape.end());
+        std::uint32_t id = XNN_INVALID_VALUE_ID;
+        check(xnn_define_tensor_value(subgraph_, xnn_datatype_fp32, dims.size(), dims.data(), data,
+                                      external, flags, &id),
+              "a tensor");
+        return id;
+    }
+
+    std::uint32_t value(int t) {
+        if (t < 0)
+            return XNN_INVALID_VALUE_ID;
+        if (ids_[t] == XNN_INVALID_VALUE_ID) {
+            const GraphTensor& tensor = graph_.tensors[t];
+            auto flag = flags_.find(t);
+            ids_[t] = define(tensor.shape, tensor.isConstant() ? tensor.constant.data() : nullptr,
+                             std::uint32_t(t), flag == flags_.end() ? 0 : flag->second);
+        }
+        return ids_[t];
+    }
+
+    std::uint32_t internal(const std::vector<int>& shape) {
+        return define(shape, nullptr, XNN_INVALID_VALUE_ID, 0);
+    }
+
+    void importOp(const GraphOp& op) {
+        const auto bounds = clampOf(op.activation);
+        const int out = op.outputs[0];
+        const auto& in0 = graph_.tensors[op.inputs[0]].shape;
+        switch (op.kind) {
+        case OpKind::Conv2D: {
+            const auto& filter = graph_.tensors[op.inputs[1]].shape;
+            check(xnn_define_convolution_2d(
+                      subgraph_, op.padTop, op.padRight, op.padBottom, op.padLeft, op.filterH,
+                      op.filterW, op.strideH, op.strideW, op.dilationH, op.dilationW, 1,
+                      std::size_t(in0[3]), std::size_t(filter[0]), bounds.min, bounds.max,
+                      value(op.inputs[0]), value(op.inputs[1]), value(op.inputs[2]), value(out), 0),
+                  "the node");
+            break;
+        }
+        case OpKind::DepthwiseConv2D:
+            check(xnn_define_depthwise_convolution_2d(
+                      subgraph_, op.padTop, op.padRight, op.padBottom, op.padLeft, op.filterH,
+                      op.filterW, op.strideH, op.strideW, op.dilationH, op.dilationW,
+                      op.depthMultiplier, std::size_t(in0[3]), bounds.min, bounds.max,
+                      value(op.inputs[0]), value(op.inputs[1]), value(op.inputs[2]), value(out), 0),
+                  "the node");
+            break;
+        case OpKind::MaxPool2D:
+            check(xnn_define_max_pooling_2d(subgraph_, op.padTop, op.padRight, op.padBottom,
+                                            op.padLeft, op.filterH, op.filterW, op.strideH,
+                                            op.strideW, 1, 1, bounds.min, bounds.max,
+                                            value(op.inputs[0]), value(out), 0),
+                  "the node");
+            break;
+        case OpKind::Add:
+            check(xnn_define_add2(subgraph_, bounds.min, bounds.max, value(op.inputs[0]),
+                                  value(op.inputs[1]), value(out), 0),
+                  "the node");
+            break;
+        case OpKind::PRelu: {
+            // XNNPACK wants the slope as a plain [channels] vector.
+            const GraphTensor& slope = graph_.tensors[op.inputs[1]];
+            const std::uint32_t slopeId =
+                define({int(slope.elementCount())}, slope.constant.data(), XNN_INVALID_VALUE_ID, 0);
+            check(xnn_define_prelu(subgraph_, value(op.inputs[0]), slopeId, value(out), 0),
+                  "the node");
+            break;
+        }
+        case OpKind::Pad: {
+            std::vector<std::size_t> before(op.padBefore.begin(), op.padBefore.end());
+            std::vector<std::size_t> after(op.padAfter.begin(), op.padAfter.end());
+            check(xnn_define_static_constant_pad(subgraph_, before.data(), after.data(), 0.0f,
+                                                 value(op.inputs[0]), value(out), 0),
+                  "the node");
+            break;
+        }
+        case OpKind::ResizeBilinear: {
+            const auto& shape = graph_.tensors[out].shape;
+            const std::uint32_t flags = op.alignCorners       ? XNN_FLAG_ALIGN_CORNERS
+                                        : op.halfPixelCenters ? 0
+                                                              : XNN_FLAG_TENSORFLOW_LEGACY_MODE;
+            check(xnn_define_static_resize_bilinear_2d(subgraph_, shape[1], shape[2],
+                                                       value(op.inputs[0]), value(out), flags),
+                  "the node");
+            break;
+        }
+        case OpKind::Reshape: {
+            const auto& shape = graph_.tensors[out].shape;
+            std::vector<std::size_t> dims(shape.begin(), shape.end());
+            check(xnn_define_static_reshape(subgraph_, dims.size(), dims.data(),
+                                            value(op.inputs[0]), value(out), 0),
+                  "the node");
+            break;
+        }
+        case OpKind::Concatenation:
+            importConcatenation(op, bounds);
+            break;
+        case OpKind::Mean:
+            check(xnn_define_global_average_pooling_2d(subgraph_, bounds.min, bounds.max,
+                                                       value(op.inputs[0]), value(out), 0),
+                  "the node");
+            break;
+        case OpKind::FullyConnected:
+            check(xnn_define_fully_connected(subgraph_, bounds.min, bounds.max, value(op.inputs[0]),
+                                             value(op.inputs[1]), value(op.inputs[2]), value(out),
+                                             op.keepDims ? 0 : XNN_FLAG_TENSORFLOW_RESHAPE_2D),
+                  "the node");
+            break;
+        case OpKind::Logistic:
+            check(xnn_define_sigmoid(subgraph_, value(op.inputs[0]), value(out), 0), "the node");
+            break;
+        }
+    }
+
+    // This XNNPACK snapshot has no concatenation node. Each input is zero-padded to the full
+    // output along the axis and the padded parts are summed: x + 0 is exact, and the tensors
+    // concatenated in these models are the small detector heads.
+    void importConcatenation(const GraphOp& op, Bounds bounds) {
+        const auto& outShape = graph_.tensors[op.outputs[0]].shape;
+        const std::size_t rank = outShape.size();
+        std::uint32_t sum = XNN_INVALID_VALUE_ID;
+        int offset = 0;
+        for (std::size_t i = 0; i < op.inputs.size(); ++i) {
+            const int size = graph_.tensors[op.inputs[i]].shape[op.axis];
+            std::vector<std::size_t> before(rank, 0), after(rank, 0);
+            before[op.axis] = std::size_t(offset);
+            after[op.axis] = std::size_t(outShape[op.axis] - offset - size);
+            offset += size;
+            const bool last = i + 1 == op.inputs.size();
+            const std::uint32_t padded = last && i == 0 ? value(op.outputs[0]) : internal(outShape);
+            check(xnn_define_static_constant_pad(subgraph_, before.data(), after.data(), 0.0f,
+                                                 value(op.inputs[i]), padded, 0),
+                  "the padding");
+            if (i == 0) {
+                sum = padded;
+                continue;
+            }
+            const std::uint32_t total = last ? value(op.outputs[0]) : internal(outShape);
+            check(xnn_define_add2(subgraph_, last ? bounds.min : -INFINITY,
+                                  last ? bounds.max : INFINITY, sum, padded, total, 0),
+                  "the sum");
+            sum = total;
+        }
+    }
+
+    const ModelGraph& graph_;
+    xnn_subgraph_t subgraph_;
+    std::vector<std::uint32_t> ids_;
+    std::map<int, std::uint32_t> flags_;
+    std::size_t index_ = 0;
+};
+
+} // namespace
+
+XnnpackNetwork::XnnpackNetwork(std::shared_ptr<const ModelGraph> graph)
+    : graph_(std::move(graph)) {}
+
+XnnpackNetwork::~XnnpackNetwork() {
+    if (runtime_)
+        xnn_delete_runtime(runtime_);
+}
+
+std::unique_ptr<XnnpackNetwork> XnnpackNetwork::create(std::shared_ptr<const ModelGraph> graph,
+                                                       pthreadpool* pool, std::string& error) {
+    std::unique_ptr<XnnpackNetwork> network(new XnnpackNetwork(std::move(graph)));
+    try {
+        network->build(pool);
+    } catch (const ModelError& e) {
+        error = network->graph_->source + ": " + e.what();
+        return nullptr;
+    } catch (const std::bad_alloc&) {
+        error = network->graph_->source + ": out of memory while building the network";
+        return nullptr;
+    }
+    return network;
+}
+
+void XnnpackNetwork::build(pthreadpool* pool) {
+    if (xnn_initialize(nullptr) != xnn_status_success)
+        throw ModelError("XNNPACK cannot run on this processor");
+    xnn_subgraph_t raw = nullptr;
+    if (xnn_create_subgraph(std::uint32_t(graph_->tensors.size()), 0, &raw) != xnn_status_success)
+        throw ModelError("XNNPACK could not create a subgraph");
+    std::unique_ptr<xnn_subgraph, SubgraphDeleter> subgraph(raw);
+    Importer(*graph_, raw).import();
+    if (xnn_create_runtime_v2(raw, pool, 0, &runtime_) != xnn_status_success)
+        throw ModelError("XNNPACK could not create the runtime");
+
+    std::vector<xnn_external_value> bindings;
+    for (int t : graph_->inputs) {
+        inputs_.emplace_back(graph_->tensors[t].elementCount() + kSlackFloats, 0.0f);
+        bindings.push_back({std::uint32_t(t), inputs_.back().data()});
+    }
+    for (int t : graph_->outputs) {
+        outputs_.emplace_back(graph_->tensors[t].elementCount() + kSlackFloats, 0.0f);
+        bindings.push_back({std::uint32_t(t), outputs_.back().data()});
+    }
+    if (xnn_setup_runtime(runtime_, bindings.size(), bindings.data()) != xnn_status_success)
+        throw ModelError("XNNPACK could not bind the input and output buffers");
+}
+
+std::span<float> XnnpackNetwork::input(std::size_t index) {
+    return std::span<float>(inputs_.at(index)).first(inputs_[index].size() - kSlackFloats);
+}
+
+std::span<const float> XnnpackNetwork::output(std::size_t index) const {
+    return std::span<const float>(outputs_.at(index)).first(outputs_[index].size() - kSlackFloats);
+}
+
+bool XnnpackNetwork::run(std::string& error) {
+    if (xnn_invoke_runtime(runtime_) != xnn_status_success) {
+        error = graph_->source + ": XNNPACK failed to run the network";
+        return false;
+    }
+    return true;
+}
+
+} // namespace palmcue::handpose

@@ -1,0 +1,134 @@
+// The XNNPACK import computes what the models define: checked operator by operator on small
+// models and end to end on the real ones, against the naive reference interpreter.
+#include "ModelFiles.h"
+#include "ReferenceInterpreter.h"
+#include "TinyModels.h"
+#include "handpose/MediaPipeHandPose.h"
+#include "handpose/TfliteReader.h"
+#include "handpose/ThreadPool.h"
+#include "handpose/XnnpackNetwork.h"
+
+#include <algorithm>
+#include <cmath>
+#include <gtest/gtest.h>
+
+namespace palmcue::handpose::test {
+namespace {
+
+std::shared_ptr<const ModelGraph> graphOf(const TinyModelWriter& model) {
+    std::string error;
+    auto graph = TfliteReader::read(model.write(), "tiny.tflite", error);
+    EXPECT_TRUE(graph) << error;
+    return graph ? std::make_shared<const ModelGraph>(std::move(*graph)) : nullptr;
+}
+
+// Largest |fast - reference| relative to max(|reference|, floor × the output's largest
+// magnitude): values near zero are judged against that floor, so that float rounding in a long
+// sum that nearly cancels does not count as a relative blow-up.
+double worstRelativeError(std::span<const float> fast, const std::vector<float>& reference,
+                          double floor) {
+    double largest = 0.0;
+    for (float v : reference)
+        largest = std::max(largest, std::abs(double(v)));
+    const double smallest = std::max(floor * largest, 1e-30);
+    double worst = 0.0;
+    for (std::size_t i = 0; i < reference.size(); ++i)
+        worst = std::max(worst, std::abs(double(fast[i]) - reference[i]) /
+                                    std::max(std::abs(double(reference[i])), smallest));
+    return worst;
+}
+
+void expectSameOutputs(const std::shared_ptr<const ModelGraph>& graph,
+                       const std::vector<float>& input, double tolerance, double floor) {
+    ThreadPool pool(2);
+    std::string error;
+    auto network = XnnpackNetwork::create(graph, pool.handle(), error);
+    ASSERT_TRUE(network) << error;
+    ReferenceInterpreter reference(*graph);
+    ASSERT_EQ(network->input().size(), input.size());
+    std::copy(input.begin(), input.end(), network->input().begin());
+    reference.input(0) = input;
+    ASSERT_TRUE(network->run(error)) << error;
+    reference.run();
+    for (std::size_t o = 0; o < graph->outputs.size(); ++o) {
+        const double worst = worstRelativeError(network->output(o), reference.output(o), floor);
+        EXPECT_LE(worst, tolerance) << graph->source << " output " << o << " ("
+                                    << graph->tensors[graph->outputs[o]].name << ")";
+        std::printf("%s output %zu: worst relative difference %.2e\n", graph->source.c_str(), o,
+                    worst);
+    }
+}
+
+TEST(Network, EveryOperatorMatchesTheReference) {
+    for (const auto& model : {tinyConvModel(), allOpsModel()}) {
+        const auto graph = graphOf(model);
+        ASSERT_TRUE(graph);
+        const auto& shape = graph->tensors[graph->inputs[0]];
+        expectSameOutputs(graph, noise(std::size_t(shape.elementCount()), 11), 1e-5, 1e-2);
+    }
+}
+
+TEST(Network, ConcatenationIsAnExactCopy) {
+    const auto graph = graphOf(allOpsModel());
+    ASSERT_TRUE(graph);
+    ThreadPool pool(1);
+    std::string error;
+    auto network = XnnpackNetwork::create(graph, pool.handle(), error);
+    ASSERT_TRUE(network) << error;
+    ReferenceInterpreter reference(*graph);
+    const auto input = noise(network->input().size(), 3);
+    std::copy(input.begin(), input.end(), network->input().begin());
+    reference.input(0) = input;
+    ASSERT_TRUE(network->run(error));
+    reference.run();
+    // Output 1 is the concatenation of a resize and a pad, both exact in float.
+    const auto fast = network->output(1);
+    const auto& slow = reference.output(1);
+    for (std::size_t i = 0; i < slow.size(); ++i)
+        ASSERT_NEAR(fast[i], slow[i], 1e-6f) << "element " << i;
+}
+
+// Models that read as valid after a bit flip must also import and run without harm.
+TEST(Network, AcceptedBitFlipsImportAndRun) {
+    const auto good = tinyConvModel().write();
+    ThreadPool pool(1);
+    int built = 0;
+    for (std::size_t bit = 0; bit < good.size() * 8; ++bit) {
+        auto flipped = good;
+        flipped[bit / 8] ^= std::uint8_t(1u << (bit % 8));
+        std::string error;
+        auto graph = TfliteReader::read(flipped, "flipped.tflite", error);
+        if (!graph)
+            continue;
+        auto network = XnnpackNetwork::create(std::make_shared<const ModelGraph>(std::move(*graph)),
+                                              pool.handle(), error);
+        if (!network) {
+            EXPECT_FALSE(error.empty());
+            continue;
+        }
+        std::fill(network->input().begin(), network->input().end(), 0.5f);
+        EXPECT_TRUE(network->run(error)) << error;
+        ++built;
+    }
+    EXPECT_GT(built, 0);
+}
+
+TEST(Network, RealModelsMatchTheReferenceOnAPhoto) {
+    PALMCUE_SKIP_WITHOUT_MODELS();
+    const cv::Mat picture = samplePicture();
+    for (const char* file :
+         {MediaPipeHandPose::kPalmModelFile, MediaPipeHandPose::kLandmarkModelFile}) {
+        std::string error;
+        auto graph = TfliteReader::readFile(modelPath(file), error);
+        ASSERT_TRUE(graph) << error;
+        const auto shared = std::make_shared<const ModelGraph>(std::move(*graph));
+        const int size = shared->tensors[shared->inputs[0]].shape[1];
+        std::vector<float> input(std::size_t(size) * size * 3);
+        fillInput(picture, size, input.data());
+        // 1e-3 relative; values under 1% of an output's range are judged against that 1%.
+        expectSameOutputs(shared, input, 1e-3, 1e-2);
+    }
+}
+
+} // namespace
+} // namespace palmcue::handpose::test
