@@ -1,6 +1,7 @@
 // Palm&Cue: opens the application mapped to a finger held up to the camera.
 #include "PalmcueApp/AppDelegate.h"
 #include "PalmcueApp/CommandLine.h"
+#include "PalmcueApp/QuitOnSignal.h"
 #include "PalmcueApp/SingleInstance.h"
 #include "PalmcueApp/TrayIcon.h"
 
@@ -50,6 +51,7 @@ int main(int argc, char** argv) {
         break;
     }
 
+    palmcue::shell::QuitOnSignal quitOnSignal;
     palmcue::shell::AppDelegate delegate({commandLine.cameraFile()});
     QObject::connect(&instance, &palmcue::shell::SingleInstance::showRequested, &delegate,
                      &palmcue::shell::AppDelegate::reopen);

@@ -102,6 +102,9 @@ TEST_F(BinaryTest, ShowsItsWindowAndStaysTheOnlyInstance) {
     EXPECT_TRUE(second.readAllStandardError().isEmpty());
     EXPECT_EQ(first.state(), QProcess::Running);
 
+    // SIGTERM (as at log-out) ends the event loop: a normal exit, not death by the signal.
     first.terminate();
-    EXPECT_TRUE(first.waitForFinished(kExitWaitMs));
+    ASSERT_TRUE(first.waitForFinished(kExitWaitMs));
+    EXPECT_EQ(first.exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(first.exitCode(), 0);
 }
