@@ -3,6 +3,7 @@
 #include "handpose/ModelError.h"
 
 #include <algorithm>
+#include <cstdlib>
 #include <cmath>
 #include <limits>
 #include <map>
@@ -269,7 +270,7 @@ void XnnpackNetwork::build(pthreadpool* pool) {
         throw ModelError("XNNPACK could not create a subgraph");
     std::unique_ptr<xnn_subgraph, SubgraphDeleter> subgraph(raw);
     Importer(*graph_, raw).import();
-    if (xnn_create_runtime_v2(raw, pool, 0, &runtime_) != xnn_status_success)
+    if (xnn_create_runtime_v2(raw, pool, std::getenv("XF") ? std::atoi(std::getenv("XF")) : 0, &runtime_) != xnn_status_success)
         throw ModelError("XNNPACK could not create the runtime");
 
     std::vector<xnn_external_value> bindings;
