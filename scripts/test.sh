@@ -5,18 +5,18 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 jobs=$(nproc)
 
-configure() { # dir, extra cmake args...
-    local dir=$1
-    shift
+configure() { # dir, target, extra cmake args...
+    local dir=$1 target=$2
+    shift 2
     cmake -S . -B "$dir" -G Ninja "$@" >/dev/null
-    cmake --build "$dir" -j "$jobs"
+    cmake --build "$dir" -j "$jobs" --target "$target"
     # Sanitizer builds share the models fetched for the plain build.
     if [[ $dir != build && ! -e $dir/models ]]; then ln -s "$PWD/build/models" "$dir/models"; fi
 }
 
-configure build -DCMAKE_BUILD_TYPE=RelWithDebInfo
-configure build-asan -DCMAKE_BUILD_TYPE=Debug -DPALMCUE_SANITIZE="address;undefined"
-configure build-tsan -DCMAKE_BUILD_TYPE=Debug -DPALMCUE_SANITIZE=thread
+configure build all -DCMAKE_BUILD_TYPE=RelWithDebInfo
+configure build-asan all -DCMAKE_BUILD_TYPE=Debug -DPALMCUE_SANITIZE="address;undefined"
+configure build-tsan palmcue_threaded_tests -DCMAKE_BUILD_TYPE=Debug -DPALMCUE_SANITIZE=thread
 
 status=0
 echo "== AddressSanitizer + UndefinedBehaviorSanitizer"
