@@ -2,10 +2,12 @@
 #pragma once
 
 #include "engine/Services.h"
+#include "support/FakePreviewLayer.h"
 #include "support/QtPrinters.h"
 
 #include <QObject>
 #include <atomic>
+#include <cstdio>
 #include <deque>
 #include <functional>
 #include <string>
@@ -14,18 +16,25 @@
 namespace palmcue::test {
 
 // A monotonic clock that moves only when told to.
+// The log time is the time advanced so far, as hh:mm:ss.
 class FakeClock : public Clock {
 public:
-    std::chrono::steady_clock::time_point now() const override { return now_; }
-    std::string logTimeText() const override { return logTime; }
+    std::chrono::steady_clock::time_point now() const override { return kStart + offset_; }
+    std::string logTimeText() const override {
+        const auto s = std::chrono::duration_cast<std::chrono::seconds>(offset_).count();
+        char text[16];
+        std::snprintf(text, sizeof text, "%02d:%02d:%02d", static_cast<int>(s / 3600 % 24),
+                      static_cast<int>(s / 60 % 60), static_cast<int>(s % 60));
+        return text;
+    }
     void advance(double seconds) {
-        now_ += std::chrono::duration_cast<std::chrono::steady_clock::duration>(
+        offset_ += std::chrono::duration_cast<std::chrono::steady_clock::duration>(
             std::chrono::duration<double>(seconds));
     }
-    std::string logTime = "3:07:09 PM";
 
 private:
-    std::chrono::steady_clock::time_point now_{std::chrono::hours(1000)};
+    static constexpr std::chrono::steady_clock::time_point kStart{std::chrono::hours(1000)};
+    std::chrono::steady_clock::duration offset_{};
 };
 
 class FakeLauncher : public ApplicationLauncher {
@@ -120,15 +129,22 @@ public:
     std::atomic<bool> running{false};
     std::atomic<int> startCalls{0};
     int stopCalls = 0;
-    QObject preview;
+    FakePreviewLayer preview;
     std::function<void(const std::string&)> failureHandler;
 };
 
 class FakeCamera : public CameraService {
 public:
     CameraAuthorization authorizationStatus() override { return authorization; }
+    // Keeps the answer for the test to give, unless answerAtOnce says what to answer.
     void requestAccess(std::function<void(bool)> answer) override {
         ++requests;
+        if (answerAtOnce) {
+            if (*answerAtOnce)
+                authorization = CameraAuthorization::Authorized;
+            answer(*answerAtOnce);
+            return;
+        }
         pendingAnswer = std::move(answer);
     }
     SessionBuild makeSession() override {
@@ -144,10 +160,11 @@ public:
     CameraAuthorization authorization = CameraAuthorization::Authorized;
     std::string buildError;
     bool sessionStarts = true;
+    std::optional<bool> answerAtOnce;
     int requests = 0;
     int builds = 0;
     std::function<void(bool)> pendingAnswer;
-    FakeSession* lastSession = nullptr;
+    FakeSession* lastSession = nullptr; // owned by the detector while it runs
 };
 
 } // namespace palmcue::test

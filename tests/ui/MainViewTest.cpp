@@ -54,7 +54,7 @@ TEST(MainViewFrame, PermissionScreenAndColumnFollowCameraAuthorization) {
               QStringLiteral("Camera access denied - grant permission first"));
 
     // Granted from the grant button: the column replaces the screen.
-    ui.camera.grantOnRequest = true;
+    ui.camera.answerAtOnce = true;
     ui.click("grantButton");
     ASSERT_TRUE(waitUntil([&] { return ui.find("mainColumn") != nullptr; }));
     EXPECT_EQ(ui.find("permissionView"), nullptr);
@@ -123,25 +123,25 @@ TEST(CameraPreview, AttachesEachPreviewLayerOnceToTheVideoSink) {
     UiHarness ui;
     ui.show();
     ASSERT_TRUE(ui.startDetecting());
-    FakeCaptureSession* first = ui.camera.lastSession;
+    FakeSession* first = ui.camera.lastSession;
     ASSERT_NE(first, nullptr);
-    ASSERT_TRUE(waitUntil([&] { return !first->layer.sinks.empty(); }));
+    ASSERT_TRUE(waitUntil([&] { return !first->preview.sinks.empty(); }));
     QObject* sink = ui.find("videoOutput")->property("videoSink").value<QObject*>();
     ASSERT_NE(sink, nullptr);
-    EXPECT_EQ(first->layer.sinks.front().data(), sink);
+    EXPECT_EQ(first->preview.sinks.front().data(), sink);
 
     // Frames redraw the panel many times; the layer is not attached again.
     ASSERT_TRUE(ui.showHand(kIndexOnly));
     ASSERT_TRUE(ui.showHand({}));
     QTest::qWait(20);
-    EXPECT_EQ(first->layer.sinks.size(), 1u);
+    EXPECT_EQ(first->preview.sinks.size(), 1u);
 
     // A new session brings a new layer, attached to the new picture.
     ui.detector().stop();
     ASSERT_TRUE(ui.startDetecting());
-    ASSERT_EQ(ui.camera.sessionsMade, 2);
-    FakeCaptureSession* second = ui.camera.lastSession;
-    ASSERT_TRUE(waitUntil([&] { return second->layer.sinks.size() == 1; }));
+    ASSERT_EQ(ui.camera.builds, 2);
+    FakeSession* second = ui.camera.lastSession;
+    ASSERT_TRUE(waitUntil([&] { return second->preview.sinks.size() == 1; }));
 }
 
 TEST(CameraPreview, FingerOverlayOnlyWhileDetectingWithAFinger) {

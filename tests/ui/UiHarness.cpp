@@ -1,6 +1,5 @@
 #include "UiHarness.h"
 
-#include "FakePixelBuffer.h"
 #include "support/SharedData.h"
 
 #include <QQmlEngine>
@@ -136,7 +135,7 @@ bool UiHarness::startDetecting() {
 }
 
 bool UiHarness::analyse(const HandPoseOutcome& outcome) {
-    handPose->outcome = outcome;
+    handPose->fallback = outcome;
     const std::int64_t before = detector_->frameCount();
     const SampleBuffer frame{std::make_shared<FakePixelBuffer>()};
     // Only every third counted frame is analysed.

@@ -1,11 +1,8 @@
 // The real main view over a real HandDetector built on fakes, in an offscreen QQuickView.
 #pragma once
 
-#include "FakeCameraService.h"
-#include "FakeClock.h"
-#include "FakeHandPose.h"
-#include "FakeLauncher.h"
 #include "engine/HandDetector.h"
+#include "support/EngineFakes.h"
 
 #include <QQuickItem>
 #include <QQuickView>
@@ -51,7 +48,7 @@ public:
     bool analyse(const HandPoseOutcome& outcome);
     bool showHand(const FingerFlags& raised);
 
-    FakeCameraService camera;
+    FakeCamera camera;
     FakeLauncher launcher;
     FakeClock clock;
     std::shared_ptr<FakeHandPose> handPose = std::make_shared<FakeHandPose>();
