@@ -82,7 +82,7 @@ int main(int argc, char** argv) {
     detector->start();
 
     std::printf("%8s %8s %10s %6s %8s %10s %9s  %s\n", "seconds", "cpu%", "rss_MiB", "fds",
-                "threads", "analysed", "launches", "status");
+                "threads", "analysed", "launches", "status | debug line");
     QElapsedTimer clock;
     clock.start();
     double lastCpu = cpuSeconds();
@@ -94,10 +94,11 @@ int main(int argc, char** argv) {
         const double share = 100.0 * (cpu - lastCpu) / ((ms - lastMs) / 1000.0);
         lastCpu = cpu;
         lastMs = ms;
-        std::printf("%8.0f %8.1f %10.1f %6ld %8ld %10lld %9d  %s\n", ms / 1000.0, share,
-                    statusField("VmRSS:") / 1024.0, openFiles(), statusField("Threads:"),
-                    static_cast<long long>(detector->frameCount() / 3), launches,
-                    qPrintable(detector->debugInfo()));
+        std::printf(
+            "%8.0f %8.1f %10.1f %6ld %8ld %10lld %9d  %s\n", ms / 1000.0, share,
+            statusField("VmRSS:") / 1024.0, openFiles(), statusField("Threads:"),
+            static_cast<long long>(detector->frameCount() / 3), launches,
+            qPrintable(detector->statusText() + QStringLiteral(" | ") + detector->debugInfo()));
         std::fflush(stdout);
         if (ms >= seconds * 1000LL)
             QApplication::quit();

@@ -1,0 +1,32 @@
+#!/usr/bin/env bash
+# Soak run: the whole program under AddressSanitizer on a looping 1280x720, 30 fps video of
+# hand photos and empty frames, for MINUTES minutes (default 10). Prints a sample every 30 s
+# (CPU share, resident memory, open files, threads) and LeakSanitizer's verdict at the end.
+#   scripts/soak.sh [MINUTES]      (needs the build-asan tree of `make test`)
+set -euo pipefail
+cd "$(dirname "$0")/.."
+minutes=${1:-10}
+build=build-asan
+cmake --build "$build" --target palmcue-bench-app >/dev/null
+work=$(mktemp -d "${TMPDIR:-/tmp}/palmcue-soak.XXXXXX")
+trap 'rm -rf "$work"' EXIT
+export XDG_RUNTIME_DIR=$work/runtime XDG_CACHE_HOME=$work/cache XDG_CONFIG_HOME=$work/config
+mkdir -p -m 0700 "$XDG_RUNTIME_DIR"
+mkdir -p "$work/data/applications"
+printf '[Desktop Entry]\nType=Application\nName=Messages\nExec=true\n' \
+    >"$work/data/applications/messages.desktop"
+export XDG_DATA_HOME=$work/data XDG_DATA_DIRS=$work/none
+export PALMCUE_MODEL_DIR=$PWD/build/models
+scripts/make-test-video.sh "$work/hands.mp4"
+
+status=0
+QT_QPA_PLATFORM=offscreen ASAN_OPTIONS=detect_leaks=1 \
+    "$build/bench/palmcue-bench-app" --camera-file "$work/hands.mp4" \
+    --seconds $((minutes * 60)) --every 30 2>"$work/stderr" || status=$?
+if grep -q "LeakSanitizer\|AddressSanitizer" "$work/stderr"; then
+    cat "$work/stderr"
+    echo "soak.sh: sanitizer reports above"
+    exit 1
+fi
+echo "soak.sh: exit status $status, no sanitizer reports"
+exit $status
