@@ -3,8 +3,8 @@
 #include "handpose/ModelError.h"
 
 #include <algorithm>
-#include <cstdlib>
 #include <cmath>
+#include <cstdint>
 #include <limits>
 #include <map>
 #include <xnnpack.h>
@@ -33,6 +33,13 @@ Bounds clampOf(Activation activation) {
     return {-inf, inf};
 }
 
+std::int64_t product(const std::vector<int>& shape, std::size_t from, std::size_t to) {
+    std::int64_t n = 1;
+    for (std::size_t i = from; i < to; ++i)
+        n *= shape[i];
+    return n;
+}
+
 struct SubgraphDeleter {
     void operator()(xnn_subgraph* subgraph) const { xnn_delete_subgraph(subgraph); }
 };
@@ -47,7 +54,15 @@ public:
             flags_[output] |= XNN_VALUE_FLAG_EXTERNAL_OUTPUT;
     }
 
+    // A tensor written straight into part of a model output's buffer.
+    struct View {
+        int tensor;
+        std::size_t output; // index into graph.outputs
+        std::size_t offset; // in floats
+    };
+
     void import() {
+        findViews();
         // XNNPACK gives no memory to a value nobody reads, so an operator whose result is
         // never used must not be defined at all: walk back from the outputs.
         std::vector<bool> live(graph_.tensors.size(), false);
@@ -65,17 +80,76 @@ public:
         }
         for (std::size_t i = 0; i < graph_.ops.size(); ++i) {
             index_ = i;
-            if (needed[i])
+            if (needed[i] && !viewed_[std::size_t(graph_.ops[i].outputs[0])])
                 importOp(graph_.ops[i]);
         }
         // Inputs that no operator reads still need a value for the runtime's bindings.
         for (int t : graph_.inputs)
             value(t);
         for (int t : graph_.outputs)
-            value(t);
+            if (!viewed_[std::size_t(t)])
+                value(t);
     }
 
+    // Tensors to bind into the output buffers, in place of outputs assembled from them.
+    const std::vector<View>& views() const { return views_; }
+    bool assembled(int output) const { return viewed_[std::size_t(output)]; }
+
 private:
+    // The palm model's outputs are concatenations of reshaped head convolutions. When the
+    // pieces are contiguous in the output, each head writes its slice of the output buffer
+    // directly: no reshape copies, no padded concatenation. Walking backwards lets a view pass
+    // through a chain of reshapes.
+    void findViews() {
+        viewed_.assign(graph_.tensors.size(), false);
+        std::vector<int> readers(graph_.tensors.size(), 0);
+        for (const GraphOp& op : graph_.ops)
+            for (int t : op.inputs)
+                if (t >= 0)
+                    ++readers[std::size_t(t)];
+        std::vector<bool> boundary(graph_.tensors.size(), false);
+        for (int t : graph_.inputs)
+            boundary[std::size_t(t)] = true;
+        for (int t : graph_.outputs)
+            boundary[std::size_t(t)] = true;
+        // Where each tensor lies inside an output buffer: output index and offset, or none.
+        std::vector<std::pair<std::size_t, std::size_t>> place(graph_.tensors.size(),
+                                                               {SIZE_MAX, 0});
+        for (std::size_t k = 0; k < graph_.outputs.size(); ++k)
+            place[std::size_t(graph_.outputs[k])] = {k, 0};
+        auto viewable = [&](int t) {
+            return t >= 0 && !boundary[std::size_t(t)] && readers[std::size_t(t)] == 1 &&
+                   !graph_.tensors[std::size_t(t)].isConstant();
+        };
+        for (std::size_t i = graph_.ops.size(); i-- > 0;) {
+            const GraphOp& op = graph_.ops[i];
+            const int out = op.outputs[0];
+            const auto [k, base] = place[std::size_t(out)];
+            // An output that other operators also read must exist as a tensor of its own.
+            if (k == SIZE_MAX || readers[std::size_t(out)] > (boundary[std::size_t(out)] ? 0 : 1))
+                continue;
+            const auto& shape = graph_.tensors[std::size_t(out)].shape;
+            const bool reshape = op.kind == OpKind::Reshape && viewable(op.inputs[0]);
+            const bool concat = op.kind == OpKind::Concatenation &&
+                                product(shape, 0, std::size_t(op.axis)) == 1 &&
+                                std::all_of(op.inputs.begin(), op.inputs.end(), viewable);
+            if (!reshape && !concat)
+                continue;
+            std::size_t offset = base;
+            for (int t : op.inputs) {
+                place[std::size_t(t)] = {k, offset};
+                offset += std::size_t(graph_.tensors[std::size_t(t)].elementCount());
+            }
+            viewed_[std::size_t(out)] = true;
+        }
+        for (std::size_t t = 0; t < graph_.tensors.size(); ++t) {
+            if (place[t].first != SIZE_MAX && !viewed_[t] && !boundary[t]) {
+                views_.push_back({int(t), place[t].first, place[t].second});
+                flags_[int(t)] |= XNN_VALUE_FLAG_EXTERNAL_OUTPUT;
+            }
+        }
+    }
+
     void check(xnn_status status, const char* what) const {
         if (status != xnn_status_success)
             throw ModelError("XNNPACK refused " + std::string(what) + " of operator " +
@@ -234,6 +308,8 @@ private:
     xnn_subgraph_t subgraph_;
     std::vector<std::uint32_t> ids_;
     std::map<int, std::uint32_t> flags_;
+    std::vector<bool> viewed_; // produced in place by its views: never defined
+    std::vector<View> views_;
     std::size_t index_ = 0;
 };
 
@@ -269,8 +345,9 @@ void XnnpackNetwork::build(pthreadpool* pool) {
     if (xnn_create_subgraph(std::uint32_t(graph_->tensors.size()), 0, &raw) != xnn_status_success)
         throw ModelError("XNNPACK could not create a subgraph");
     std::unique_ptr<xnn_subgraph, SubgraphDeleter> subgraph(raw);
-    Importer(*graph_, raw).import();
-    if (xnn_create_runtime_v2(raw, pool, std::getenv("XF") ? std::atoi(std::getenv("XF")) : 0, &runtime_) != xnn_status_success)
+    Importer importer(*graph_, raw);
+    importer.import();
+    if (xnn_create_runtime_v2(raw, pool, 0, &runtime_) != xnn_status_success)
         throw ModelError("XNNPACK could not create the runtime");
 
     std::vector<xnn_external_value> bindings;
@@ -280,8 +357,12 @@ void XnnpackNetwork::build(pthreadpool* pool) {
     }
     for (int t : graph_->outputs) {
         outputs_.emplace_back(graph_->tensors[t].elementCount() + kSlackFloats, 0.0f);
-        bindings.push_back({std::uint32_t(t), outputs_.back().data()});
+        if (!importer.assembled(t))
+            bindings.push_back({std::uint32_t(t), outputs_.back().data()});
     }
+    for (const auto& view : importer.views())
+        bindings.push_back(
+            {std::uint32_t(view.tensor), outputs_[view.output].data() + view.offset});
     if (xnn_setup_runtime(runtime_, bindings.size(), bindings.data()) != xnn_status_success)
         throw ModelError("XNNPACK could not bind the input and output buffers");
 }
