@@ -84,7 +84,7 @@ int main(int argc, char** argv) {
         pose.detect(view, 1);
 
     std::vector<double> palm, landmark, prePost, total;
-    int found = 0;
+    int found = 0, palmSingle = 0, landmarkSingle = 0;
     for (int i = 0; i < iterations; ++i) {
         const auto outcome = pose.detect(view, 1);
         if (outcome.status != palmcue::HandPoseOutcome::Status::Ok) {
@@ -93,6 +93,8 @@ int main(int argc, char** argv) {
         }
         found += !outcome.observations.empty();
         const auto& t = pose.lastStageTimes();
+        palmSingle += t.palmRuntime == 1;
+        landmarkSingle += !outcome.observations.empty() && t.landmarkRuntime == 1;
         palm.push_back(t.palm);
         landmark.push_back(t.landmark);
         prePost.push_back(t.prePost);
@@ -102,6 +104,9 @@ int main(int argc, char** argv) {
     std::printf("frame: %s\nthreads: %d, iterations: %d, hand found in %d, model load + "
                 "network build: %.1f ms\n",
                 description.c_str(), threads, iterations, found, loadMs);
+    if (threads > 1)
+        std::printf("run on the calling thread alone: palm %d of %d frames, landmark %d of %d\n",
+                    palmSingle, iterations, landmarkSingle, found);
     std::printf("%-10s %10s %10s\n", "stage", "median ms", "p90 ms");
     const std::pair<const char*, const std::vector<double>*> rows[] = {
         {"palm", &palm}, {"landmark", &landmark}, {"pre/post", &prePost}, {"total", &total}};

@@ -6,6 +6,7 @@
 
 #include "engine/Services.h"
 
+#include <cstddef>
 #include <memory>
 #include <string>
 
@@ -24,6 +25,8 @@ public:
 
     struct Options {
         std::string modelDir = defaultModelDir();
+        // Above 1, each network also gets a runtime on the calling thread alone, and every frame
+        // runs whichever of the two has been faster lately.
         int threads = 2;
     };
 
@@ -32,6 +35,10 @@ public:
         double palm = 0.0;     // palm-detection network
         double landmark = 0.0; // landmark network
         double prePost = 0.0;  // colour, letterbox, decoding, crop, projection
+        // Which runtime ran each network: with threads > 1, 0 is on the pool and 1 on the
+        // calling thread alone.
+        std::size_t palmRuntime = 0;
+        std::size_t landmarkRuntime = 0;
     };
 
     explicit MediaPipeHandPose(Options options);

@@ -319,15 +319,23 @@ XnnpackNetwork::XnnpackNetwork(std::shared_ptr<const ModelGraph> graph)
     : graph_(std::move(graph)) {}
 
 XnnpackNetwork::~XnnpackNetwork() {
-    if (runtime_)
-        xnn_delete_runtime(runtime_);
+    for (xnn_runtime* runtime : runtimes_)
+        xnn_delete_runtime(runtime);
 }
 
 std::unique_ptr<XnnpackNetwork> XnnpackNetwork::create(std::shared_ptr<const ModelGraph> graph,
                                                        pthreadpool* pool, std::string& error) {
+    return create(std::move(graph), std::span<pthreadpool* const>(&pool, 1), error);
+}
+
+std::unique_ptr<XnnpackNetwork> XnnpackNetwork::create(std::shared_ptr<const ModelGraph> graph,
+                                                       std::span<pthreadpool* const> pools,
+                                                       std::string& error) {
     std::unique_ptr<XnnpackNetwork> network(new XnnpackNetwork(std::move(graph)));
     try {
-        network->build(pool);
+        if (pools.empty())
+            throw ModelError("no runtime asked for");
+        network->build(pools);
     } catch (const ModelError& e) {
         error = network->graph_->source + ": " + e.what();
         return nullptr;
@@ -338,33 +346,40 @@ std::unique_ptr<XnnpackNetwork> XnnpackNetwork::create(std::shared_ptr<const Mod
     return network;
 }
 
-void XnnpackNetwork::build(pthreadpool* pool) {
+void XnnpackNetwork::build(std::span<pthreadpool* const> pools) {
     if (xnn_initialize(nullptr) != xnn_status_success)
         throw ModelError("XNNPACK cannot run on this processor");
-    xnn_subgraph_t raw = nullptr;
-    if (xnn_create_subgraph(std::uint32_t(graph_->tensors.size()), 0, &raw) != xnn_status_success)
-        throw ModelError("XNNPACK could not create a subgraph");
-    std::unique_ptr<xnn_subgraph, SubgraphDeleter> subgraph(raw);
-    Importer importer(*graph_, raw);
-    importer.import();
-    if (xnn_create_runtime_v2(raw, pool, 0, &runtime_) != xnn_status_success)
-        throw ModelError("XNNPACK could not create the runtime");
-
-    std::vector<xnn_external_value> bindings;
-    for (int t : graph_->inputs) {
+    for (const int t : graph_->inputs)
         inputs_.emplace_back(graph_->tensors[t].elementCount() + kSlackFloats, 0.0f);
-        bindings.push_back({std::uint32_t(t), inputs_.back().data()});
-    }
-    for (int t : graph_->outputs) {
+    for (const int t : graph_->outputs)
         outputs_.emplace_back(graph_->tensors[t].elementCount() + kSlackFloats, 0.0f);
-        if (!importer.assembled(t))
-            bindings.push_back({std::uint32_t(t), outputs_.back().data()});
+    runtimes_.reserve(pools.size());
+    // Each runtime gets a subgraph of its own: creating a runtime rewrites its subgraph.
+    for (pthreadpool* pool : pools) {
+        xnn_subgraph_t raw = nullptr;
+        if (xnn_create_subgraph(std::uint32_t(graph_->tensors.size()), 0, &raw) !=
+            xnn_status_success)
+            throw ModelError("XNNPACK could not create a subgraph");
+        std::unique_ptr<xnn_subgraph, SubgraphDeleter> subgraph(raw);
+        Importer importer(*graph_, raw);
+        importer.import();
+        xnn_runtime_t runtime = nullptr;
+        if (xnn_create_runtime_v2(raw, pool, 0, &runtime) != xnn_status_success)
+            throw ModelError("XNNPACK could not create the runtime");
+        runtimes_.push_back(runtime);
+
+        std::vector<xnn_external_value> bindings;
+        for (std::size_t i = 0; i < graph_->inputs.size(); ++i)
+            bindings.push_back({std::uint32_t(graph_->inputs[i]), inputs_[i].data()});
+        for (std::size_t i = 0; i < graph_->outputs.size(); ++i)
+            if (!importer.assembled(graph_->outputs[i]))
+                bindings.push_back({std::uint32_t(graph_->outputs[i]), outputs_[i].data()});
+        for (const auto& view : importer.views())
+            bindings.push_back(
+                {std::uint32_t(view.tensor), outputs_[view.output].data() + view.offset});
+        if (xnn_setup_runtime(runtime, bindings.size(), bindings.data()) != xnn_status_success)
+            throw ModelError("XNNPACK could not bind the input and output buffers");
     }
-    for (const auto& view : importer.views())
-        bindings.push_back(
-            {std::uint32_t(view.tensor), outputs_[view.output].data() + view.offset});
-    if (xnn_setup_runtime(runtime_, bindings.size(), bindings.data()) != xnn_status_success)
-        throw ModelError("XNNPACK could not bind the input and output buffers");
 }
 
 std::span<float> XnnpackNetwork::input(std::size_t index) {
@@ -375,8 +390,12 @@ std::span<const float> XnnpackNetwork::output(std::size_t index) const {
     return std::span<const float>(outputs_.at(index)).first(outputs_[index].size() - kSlackFloats);
 }
 
-bool XnnpackNetwork::run(std::string& error) {
-    if (xnn_invoke_runtime(runtime_) != xnn_status_success) {
+bool XnnpackNetwork::run(std::string& error, std::size_t runtime) {
+    if (runtime >= runtimes_.size()) {
+        error = graph_->source + ": no runtime " + std::to_string(runtime);
+        return false;
+    }
+    if (xnn_invoke_runtime(runtimes_[runtime]) != xnn_status_success) {
         error = graph_->source + ": XNNPACK failed to run the network";
         return false;
     }
