@@ -6,13 +6,6 @@
 #include <QGuiApplication>
 #include <gtest/gtest.h>
 
-extern "C" {
-// Sanitizer options must be in place before main(); ThreadSanitizer ignores Qt's own memory
-// accesses (Qt is not instrumented, so its internal synchronisation is invisible to it).
-const char* __tsan_default_options() { return "halt_on_error=1 ignore_noninstrumented_modules=1"; }
-const char* __asan_default_options() { return "detect_leaks=1"; }
-}
-
 namespace {
 
 void setDefault(const char* name, const QByteArray& value) {
