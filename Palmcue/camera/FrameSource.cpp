@@ -1,15 +1,28 @@
 #include "camera/FrameSource.h"
 
 #include "camera/FramePixelBuffer.h"
+#include "engine/Mailbox.h"
 
 #include <QCoreApplication>
 #include <QDeadlineTimer>
+#include <QPointer>
 #include <QThread>
 
 namespace palmcue::camera {
 
 FrameSource::FrameSource(std::chrono::milliseconds startTimeout)
-    : startTimeout_(startTimeout), preview_(new PreviewLayer(this)) {}
+    : startTimeout_(startTimeout), preview_(new PreviewLayer(this)) {
+    mainThreadMailbox(); // created on this, the main thread, before a start posts to it
+}
+
+void FrameSource::postToMainThread(std::function<void()> task) {
+    // The mailbox, not a queued functor: the hand-over stays visible to ThreadSanitizer.
+    QPointer<FrameSource> self(this);
+    mainThreadMailbox().post([self, task = std::move(task)] {
+        if (self)
+            task();
+    });
+}
 
 FrameSource::~FrameSource() {
     // Frames already posted must not reach a delegate that was never detached.
@@ -46,7 +59,7 @@ bool FrameSource::startRunning(std::string& error) {
     if (onOwnThread)
         begin();
     else
-        QMetaObject::invokeMethod(this, begin, Qt::QueuedConnection);
+        postToMainThread(begin);
 
     // Polls rather than blocking on the main thread, so that an application quitting while a
     // camera starts cannot deadlock: stopRunning() or the timeout always ends the wait.
@@ -80,13 +93,10 @@ bool FrameSource::startRunning(std::string& error) {
         error = expected == State::Failed ? startError_ : "stopped while starting";
         return false;
     }
-    QMetaObject::invokeMethod(
-        this,
-        [this] {
-            if (state_.load(std::memory_order_acquire) == State::Idle)
-                endRun();
-        },
-        Qt::QueuedConnection);
+    postToMainThread([this] {
+        if (state_.load(std::memory_order_acquire) == State::Idle)
+            endRun();
+    });
     error = "did not start within " +
             QString::number(static_cast<double>(startTimeout_.count()) / 1000.0).toStdString() +
             " s";

@@ -63,6 +63,9 @@ protected:
 private:
     enum class State : int { Idle, Starting, Active, Failed };
 
+    // From a thread other than the main one: runs `task` there, unless this source is gone.
+    void postToMainThread(std::function<void()> task);
+
     std::atomic<State> state_{State::Idle};
     std::string startError_; // written on the main thread before state_ becomes Failed
     const std::chrono::milliseconds startTimeout_;
