@@ -11,7 +11,8 @@
 // allocation stack reaches no such frame, ours among them, are still reported.
 extern "C" {
 const char* __tsan_default_options() {
-    return "halt_on_error=1 ignore_noninstrumented_modules=1";
+    // die_after_fork=0: tests start helper programs (ffmpeg) while threads run.
+    return "halt_on_error=1 ignore_noninstrumented_modules=1 die_after_fork=0";
 }
 const char* __asan_default_options() {
     return "detect_leaks=1";
