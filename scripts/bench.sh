@@ -24,18 +24,21 @@ export XDG_DATA_HOME=$work/data XDG_DATA_DIRS=$work/none
 
 median() { sort -n | awk '{a[NR]=$1} END {print (NR % 2) ? a[(NR+1)/2] : (a[NR/2]+a[NR/2+1])/2}'; }
 
-first_frame_ms() { # prints the time to the first drawn frame of one start
-    local log=$work/startup.log
-    PALMCUE_REPORT_STARTUP=1 "$build/Palmcue/PalmcueApp/palmcue" >"$log" 2>/dev/null &
-    local pid=$!
-    for _ in $(seq 100); do
-        grep -q "first frame" "$log" && break
-        sleep 0.1
-    done
-    kill "$pid" 2>/dev/null || true
-    wait "$pid" 2>/dev/null || true
-    sed -n 's/.*first frame \([0-9]*\) ms.*/\1/p' "$log"
-}
+# Prints the time from process start to the first drawn frame of one start of palmcue.
+cat >"$work/first-frame.sh" <<'SCRIPT'
+log=$(mktemp)
+PALMCUE_REPORT_STARTUP=1 "$1" >"$log" 2>/dev/null &
+pid=$!
+for _ in $(seq 100); do
+    grep -q "first frame" "$log" && break
+    sleep 0.1
+done
+kill "$pid" 2>/dev/null
+wait "$pid" 2>/dev/null
+sed -n 's/.*first frame \([0-9]*\) ms.*/\1/p' "$log"
+rm -f "$log"
+SCRIPT
+palmcue=$PWD/$build/Palmcue/PalmcueApp/palmcue
 
 echo "bench.sh: hand-pose step"
 handpose1=$("$build/bench/palmcue-bench-handpose" --threads 1 --iterations 200)
@@ -49,13 +52,13 @@ scripts/make-test-video.sh "$work/hands.mp4"
 app_run=$(QT_QPA_PLATFORM=offscreen "$build/bench/palmcue-bench-app" \
     --camera-file "$work/hands.mp4" --seconds 30 --every 10 2>/dev/null)
 echo "bench.sh: time to first window"
-offscreen=$(for _ in 1 2 3 4 5; do QT_QPA_PLATFORM=offscreen first_frame_ms; done | median)
+offscreen=$(for _ in 1 2 3 4 5; do
+    QT_QPA_PLATFORM=offscreen bash "$work/first-frame.sh" "$palmcue"
+done | median)
 xvfb="not measured (xvfb-run missing)"
 if command -v xvfb-run >/dev/null; then
-    export -f first_frame_ms
-    export build work
     xvfb=$(for _ in 1 2 3; do
-        xvfb-run -a -s "-screen 0 1280x1024x24" bash -c first_frame_ms
+        xvfb-run -a -s "-screen 0 1280x1024x24" bash "$work/first-frame.sh" "$palmcue"
     done | median)
     xvfb="$xvfb ms"
 fi
