@@ -14,13 +14,7 @@ for tool in bench/palmcue-bench-handpose bench/palmcue-bench-app Palmcue/Palmcue
     [[ -x $build/$tool ]] || { echo "bench.sh: $build/$tool is not built (make build)" >&2; exit 1; }
 done
 
-export XDG_RUNTIME_DIR=$work/runtime XDG_CACHE_HOME=$work/cache XDG_CONFIG_HOME=$work/config
-mkdir -p -m 0700 "$XDG_RUNTIME_DIR"
-# A harmless "Messages" for the index finger, so the run launches something real.
-mkdir -p "$work/data/applications"
-printf '[Desktop Entry]\nType=Application\nName=Messages\nExec=true\n' \
-    >"$work/data/applications/messages.desktop"
-export XDG_DATA_HOME=$work/data XDG_DATA_DIRS=$work/none
+. scripts/run-sandbox.sh "$work"
 
 median() { sort -n | awk '{a[NR]=$1} END {print (NR % 2) ? a[(NR+1)/2] : (a[NR/2]+a[NR/2+1])/2}'; }
 

@@ -10,12 +10,7 @@ build=build-asan
 cmake --build "$build" --target palmcue-bench-app >/dev/null
 work=$(mktemp -d "${TMPDIR:-/tmp}/palmcue-soak.XXXXXX")
 trap 'rm -rf "$work"' EXIT
-export XDG_RUNTIME_DIR=$work/runtime XDG_CACHE_HOME=$work/cache XDG_CONFIG_HOME=$work/config
-mkdir -p -m 0700 "$XDG_RUNTIME_DIR"
-mkdir -p "$work/data/applications"
-printf '[Desktop Entry]\nType=Application\nName=Messages\nExec=true\n' \
-    >"$work/data/applications/messages.desktop"
-export XDG_DATA_HOME=$work/data XDG_DATA_DIRS=$work/none
+. scripts/run-sandbox.sh "$work"
 export PALMCUE_MODEL_DIR=$PWD/build/models
 scripts/make-test-video.sh "$work/hands.mp4"
 

@@ -1,6 +1,7 @@
 #include "ModelFiles.h"
 
 #include "handpose/MediaPipeHandPose.h"
+#include "handpose/TfliteReader.h"
 #include "support/SharedData.h"
 
 #include <cstdlib>
@@ -47,6 +48,18 @@ void fillInput(const cv::Mat& picture, int size, float* input) {
     cv::cvtColor(resized, rgb, cv::COLOR_BGR2RGB);
     cv::Mat target(size, size, CV_32FC3, input);
     rgb.convertTo(target, CV_32F, 1.0 / 255.0);
+}
+
+ModelOnPhoto modelOnPhoto(const char* file) {
+    ModelOnPhoto result;
+    auto graph = TfliteReader::readFile(modelPath(file), result.error);
+    if (!graph)
+        return result;
+    result.graph = std::make_shared<const ModelGraph>(std::move(*graph));
+    const int size = result.graph->tensors[result.graph->inputs[0]].shape[1];
+    result.input.resize(std::size_t(size) * size * 3);
+    fillInput(samplePicture(), size, result.input.data());
+    return result;
 }
 
 } // namespace palmcue::handpose::test

@@ -1,9 +1,13 @@
 // Where the tests find the hand models and a picture to feed them.
 #pragma once
 
+#include "handpose/ModelGraph.h"
+
+#include <memory>
 #include <opencv2/core.hpp>
 #include <optional>
 #include <string>
+#include <vector>
 
 namespace palmcue::handpose::test {
 
@@ -16,6 +20,15 @@ cv::Mat samplePicture();
 
 // `picture` resized to size×size, as RGB floats in [0, 1] (the models' input layout).
 void fillInput(const cv::Mat& picture, int size, float* input);
+
+// An installed model with samplePicture() as its input. The graph is null, and `error` says
+// why, when the model cannot be read.
+struct ModelOnPhoto {
+    std::shared_ptr<const ModelGraph> graph;
+    std::vector<float> input;
+    std::string error;
+};
+ModelOnPhoto modelOnPhoto(const char* file);
 
 } // namespace palmcue::handpose::test
 

@@ -115,18 +115,12 @@ TEST(Network, AcceptedBitFlipsImportAndRun) {
 
 TEST(Network, RealModelsMatchTheReferenceOnAPhoto) {
     PALMCUE_SKIP_WITHOUT_MODELS();
-    const cv::Mat picture = samplePicture();
     for (const char* file :
          {MediaPipeHandPose::kPalmModelFile, MediaPipeHandPose::kLandmarkModelFile}) {
-        std::string error;
-        auto graph = TfliteReader::readFile(modelPath(file), error);
-        ASSERT_TRUE(graph) << error;
-        const auto shared = std::make_shared<const ModelGraph>(std::move(*graph));
-        const int size = shared->tensors[shared->inputs[0]].shape[1];
-        std::vector<float> input(std::size_t(size) * size * 3);
-        fillInput(picture, size, input.data());
+        const ModelOnPhoto model = modelOnPhoto(file);
+        ASSERT_TRUE(model.graph) << model.error;
         // 1e-3 relative; values under 1% of an output's range are judged against that 1%.
-        expectSameOutputs(shared, input, 1e-3, 1e-2);
+        expectSameOutputs(model.graph, model.input, 1e-3, 1e-2);
     }
 }
 

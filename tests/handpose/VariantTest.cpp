@@ -147,17 +147,11 @@ TEST(VariantRuntimes, PooledAndSingleThreadedGiveTheSameOutputs) {
     }
     if (!modelDir())
         GTEST_SKIP() << "the hand models are not installed (scripts/fetch-models.sh)";
-    const cv::Mat picture = samplePicture();
     for (const char* file :
          {MediaPipeHandPose::kPalmModelFile, MediaPipeHandPose::kLandmarkModelFile}) {
-        std::string error;
-        auto graph = TfliteReader::readFile(modelPath(file), error);
-        ASSERT_TRUE(graph) << error;
-        const auto shared = std::make_shared<const ModelGraph>(std::move(*graph));
-        const int size = shared->tensors[shared->inputs[0]].shape[1];
-        std::vector<float> input(std::size_t(size) * size * 3);
-        fillInput(picture, size, input.data());
-        expectRuntimesAgree(shared, input);
+        const ModelOnPhoto model = modelOnPhoto(file);
+        ASSERT_TRUE(model.graph) << model.error;
+        expectRuntimesAgree(model.graph, model.input);
     }
 }
 
