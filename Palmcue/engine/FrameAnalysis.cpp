@@ -63,7 +63,7 @@ void HandDetector::handUpdate(const FingerFlags& flags, std::optional<int> singl
     QStringList names;
     for (int i = 0; i < kFingerCount; ++i) {
         if (flags[i])
-            names.append(fingerNames().at(i));
+            names.append(QLatin1String(kFingerNames[i].data(), kFingerNames[i].size()));
     }
     setFingerStates(flags);
     setDetectedFinger(single);

@@ -10,18 +10,6 @@
 
 namespace palmcue::test {
 
-QQuickItem* findItem(QQuickItem* root, const QString& objectName) {
-    if (!root)
-        return nullptr;
-    if (root->objectName() == objectName)
-        return root;
-    for (QQuickItem* child : root->childItems()) {
-        if (QQuickItem* found = findItem(child, objectName))
-            return found;
-    }
-    return nullptr;
-}
-
 void clickItem(QQuickWindow* window, QQuickItem* item) {
     const QPointF centre = item->mapToScene(QPointF(item->width() / 2, item->height() / 2));
     QTest::mouseClick(window, Qt::LeftButton, Qt::NoModifier, centre.toPoint());

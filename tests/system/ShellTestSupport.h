@@ -2,6 +2,8 @@
 // a folder of desktop entries that stands in for the installed applications.
 #pragma once
 
+#include "support/QuickItems.h"
+
 #include <QQuickItem>
 #include <QString>
 #include <QTemporaryDir>
@@ -13,7 +15,6 @@ namespace palmcue::test {
 
 // The first item below `root` (or `root` itself) with this objectName, walking the visual
 // tree: findChild misses list delegates and popups.
-QQuickItem* findItem(QQuickItem* root, const QString& objectName);
 
 // A left click in the middle of `item`, through the window as a user's click arrives.
 void clickItem(QQuickWindow* window, QQuickItem* item);

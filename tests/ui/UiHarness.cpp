@@ -1,5 +1,6 @@
 #include "UiHarness.h"
 
+#include "support/QuickItems.h"
 #include "support/SharedData.h"
 
 #include <QQmlEngine>
@@ -10,19 +11,6 @@
 #include <gtest/gtest.h>
 
 namespace palmcue::test {
-namespace {
-
-QQuickItem* findIn(QQuickItem* item, const QString& name) {
-    if (item->objectName() == name)
-        return item;
-    for (QQuickItem* child : item->childItems()) {
-        if (QQuickItem* found = findIn(child, name))
-            return found;
-    }
-    return nullptr;
-}
-
-} // namespace
 
 UiHarness::UiHarness()
     : detector_(
@@ -85,7 +73,7 @@ HandObservation UiHarness::hand(const FingerFlags& raised) {
 }
 
 QQuickItem* UiHarness::find(const QString& objectName) const {
-    return findIn(view_->contentItem(), objectName);
+    return findItem(view_->contentItem(), objectName);
 }
 
 bool UiHarness::shown(const QString& objectName) const {
