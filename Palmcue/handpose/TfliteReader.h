@@ -1,6 +1,7 @@
 // Reads a TFLite flatbuffer into a validated ModelGraph. Only the float models of the hand
 // pipeline are in scope: float32 activations, float32 or float16 (behind DEQUANTIZE) weights and
 // the operators listed in OpKind. Anything else is refused with the file name and the fault.
+// The pieces are in tflite/: the schema's names, the tensor table, one reader per operator family.
 #pragma once
 
 #include "handpose/ModelGraph.h"
