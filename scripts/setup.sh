@@ -25,8 +25,9 @@ packages=(
     # hand models
     libxnnpack-dev libpthreadpool-dev libopencv-imgproc-dev libopencv-imgcodecs-dev
     libopencv-videoio-dev
-    # camera frame conversion
-    libyuv-dev
+    # camera frame conversion; GStreamer for the camera's pipeline errors and the stand-in
+    # webcam of the tests
+    libyuv-dev libgstreamer1.0-dev libgstreamer-plugins-base1.0-dev
     # tests and benchmarks
     libgtest-dev libgmock-dev libbenchmark-dev clang libclang-rt-14-dev
     xvfb xauth x11-utils imagemagick ffmpeg xterm xdotool desktop-file-utils
