@@ -1,7 +1,7 @@
 #include "camera/FileCameraService.h"
 
 #include "camera/FileCameraSource.h"
-#include "camera/FrameSession.h"
+#include "camera/SourceSession.h"
 
 #include <QFile>
 #include <QImageReader>
@@ -26,9 +26,10 @@ SessionBuild FileCameraService::makeSession() {
         const QImage still = reader.read();
         if (still.isNull())
             return failure(reader.errorString());
-        return {std::make_unique<FrameSession>(new FileCameraSource(path_, still)), {}};
+        return {std::make_unique<SourceSession>(std::make_unique<FileCameraSource>(path_, still)),
+                {}};
     }
-    return {std::make_unique<FrameSession>(new FileCameraSource(path_)), {}};
+    return {std::make_unique<SourceSession>(std::make_unique<FileCameraSource>(path_)), {}};
 }
 
 } // namespace palmcue::camera

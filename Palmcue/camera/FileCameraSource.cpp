@@ -12,8 +12,6 @@
 namespace palmcue::camera {
 namespace {
 
-constexpr std::chrono::seconds kStartTimeout{10};
-
 // The still picture as a video frame for the preview, built once.
 QVideoFrame videoFrameOf(const QImage& bgra) {
     QVideoFrame frame(QVideoFrameFormat(bgra.size(), QVideoFrameFormat::Format_BGRA8888));
@@ -30,8 +28,7 @@ QVideoFrame videoFrameOf(const QImage& bgra) {
 } // namespace
 
 FileCameraSource::FileCameraSource(QString path, const QImage& still)
-    : FrameSource(kStartTimeout), path_(std::move(path)),
-      stillBuffer_(std::make_shared<ImagePixelBuffer>(still)),
+    : path_(std::move(path)), stillBuffer_(std::make_shared<ImagePixelBuffer>(still)),
       stillFrame_(videoFrameOf(stillBuffer_->image())), stillTimer_(new QTimer(this)) {
     stillTimer_->setTimerType(Qt::PreciseTimer);
     stillTimer_->setInterval(1000 / kFramesPerSecond);
@@ -39,27 +36,24 @@ FileCameraSource::FileCameraSource(QString path, const QImage& still)
 }
 
 FileCameraSource::FileCameraSource(QString path)
-    : FrameSource(kStartTimeout), path_(std::move(path)), player_(new QMediaPlayer(this)),
-      sink_(new QVideoSink(this)) {
+    : path_(std::move(path)), player_(new QMediaPlayer(this)), sink_(new QVideoSink(this)) {
     player_->setVideoSink(sink_);
     player_->setLoops(QMediaPlayer::Infinite);
     connect(sink_, &QVideoSink::videoFrameChanged, this, &FileCameraSource::onVideoFrame);
     connect(player_, &QMediaPlayer::errorOccurred, this,
             [this](QMediaPlayer::Error, const QString& text) {
-                reportFailure(
-                    "cannot open " + path_.toStdString() + ": " +
-                    (text.isEmpty() ? std::string("playback failed") : text.toStdString()));
+                fail("cannot open " + path_.toStdString() + ": " +
+                     (text.isEmpty() ? std::string("playback failed") : text.toStdString()));
             });
     connect(player_, &QMediaPlayer::mediaStatusChanged, this,
             [this](QMediaPlayer::MediaStatus status) {
                 if (status == QMediaPlayer::InvalidMedia)
-                    reportFailure("cannot open " + path_.toStdString() +
-                                  ": not a playable video or image");
+                    fail("cannot open " + path_.toStdString() + ": not a playable video or image");
             });
 }
 
 FileCameraSource::~FileCameraSource() {
-    stopRunning();
+    stop();
     if (player_) {
         disconnect(player_, nullptr, this, nullptr);
         disconnect(sink_, nullptr, this, nullptr);
@@ -67,43 +61,49 @@ FileCameraSource::~FileCameraSource() {
     }
 }
 
-void FileCameraSource::beginRun() {
+void FileCameraSource::start() {
+    started_ = true;
     if (!checkFilePresent())
         return;
     if (stillTimer_) {
         stillTimer_->start();
-        markActive();
         return;
     }
     player_->setSource(QUrl::fromLocalFile(path_));
-    player_->play(); // active with the first frame: that proves the file decodes
+    player_->play();
 }
 
-void FileCameraSource::endRun() {
+void FileCameraSource::stop() {
+    started_ = false;
     if (stillTimer_)
         stillTimer_->stop();
     if (player_)
         player_->stop();
 }
 
+void FileCameraSource::fail(const std::string& reason) {
+    if (!started_)
+        return;
+    stop();
+    Q_EMIT failed(reason);
+}
+
 bool FileCameraSource::checkFilePresent() {
     // A played file stays readable after it is deleted; a camera that is gone should not.
     if (QFileInfo::exists(path_))
         return true;
-    reportFailure("cannot open " + path_.toStdString() + ": the file was removed");
+    fail("cannot open " + path_.toStdString() + ": the file was removed");
     return false;
 }
 
 void FileCameraSource::onVideoFrame(const QVideoFrame& frame) {
-    if (!frame.isValid() || !checkFilePresent())
-        return;
-    markActive();
-    deliverFrame(frame);
+    if (started_ && frame.isValid() && checkFilePresent())
+        Q_EMIT frameArrived(frame);
 }
 
 void FileCameraSource::showStill() {
-    if (checkFilePresent())
-        deliverBuffer(stillBuffer_, stillFrame_);
+    if (started_ && checkFilePresent())
+        Q_EMIT pictureArrived(stillBuffer_, stillFrame_);
 }
 
 } // namespace palmcue::camera

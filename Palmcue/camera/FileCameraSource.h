@@ -27,17 +27,19 @@ public:
     explicit FileCameraSource(QString path);
     ~FileCameraSource() override;
 
-protected:
-    void beginRun() override;
-    void endRun() override;
+    void start() override;
+    void stop() override;
+    std::chrono::milliseconds startTimeout() const override { return std::chrono::seconds(10); }
 
 private:
     // False (and the failure reported) when the file has gone.
     bool checkFilePresent();
+    void fail(const std::string& reason);
     void onVideoFrame(const QVideoFrame& frame);
     void showStill();
 
     QString path_;
+    bool started_ = false;
     // Still image: one buffer and one preview frame, shared by every tick.
     std::shared_ptr<const ImagePixelBuffer> stillBuffer_;
     QVideoFrame stillFrame_;

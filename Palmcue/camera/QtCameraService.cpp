@@ -1,7 +1,7 @@
 #include "camera/QtCameraService.h"
 
-#include "camera/FrameSession.h"
 #include "camera/QtCameraSource.h"
+#include "camera/SourceSession.h"
 
 #include <QMediaDevices>
 
@@ -30,7 +30,7 @@ SessionBuild QtCameraService::makeSession() {
     auto source = std::make_unique<QtCameraSource>(device);
     if (const auto error = source->buildError())
         return {nullptr, "Camera error: " + *error};
-    return {std::make_unique<FrameSession>(source.release()), {}};
+    return {std::make_unique<SourceSession>(std::move(source)), {}};
 }
 
 } // namespace palmcue::camera

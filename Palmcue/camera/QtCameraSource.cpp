@@ -1,42 +1,67 @@
 #include "camera/QtCameraSource.h"
 
+#include "camera/CameraFormat.h"
+#include "camera/CameraPipelineErrors.h"
+
 #include <QCamera>
 #include <QMediaCaptureSession>
 #include <QMediaDevices>
+#include <QTimer>
 #include <QVideoSink>
 
 namespace palmcue::camera {
 
 QtCameraSource::QtCameraSource(const QCameraDevice& device, std::chrono::milliseconds startTimeout)
-    : FrameSource(startTimeout), device_(device), camera_(new QCamera(device, this)),
+    : device_(device), format_(chooseCameraFormat(device.videoFormats())),
+      startTimeout_(startTimeout), camera_(new QCamera(device, this)),
       capture_(new QMediaCaptureSession(this)), sink_(new QVideoSink(this)),
-      devices_(new QMediaDevices(this)) {
+      devices_(new QMediaDevices(this)), errorGrace_(new QTimer(this)) {
+    if (!format_.isNull())
+        camera_->setCameraFormat(format_);
     capture_->setCamera(camera_);
     capture_->setVideoSink(sink_);
 
-    // The backend may hand frames over on its own thread: `this` as context queues them to
-    // the main thread, where the preview and the plane copy happen.
-    connect(sink_, &QVideoSink::videoFrameChanged, this,
-            [this](const QVideoFrame& frame) { deliverFrame(frame); });
+    // The backend hands frames over on the main thread (GStreamer's sink waits for it).
+    connect(sink_, &QVideoSink::videoFrameChanged, this, [this](const QVideoFrame& frame) {
+        if (started_)
+            Q_EMIT frameArrived(frame);
+    });
+    // QCamera turns active at start(), before any frame: the session counts the camera as
+    // running from its first frame instead. Turning inactive by itself is a failure.
     connect(camera_, &QCamera::activeChanged, this, [this](bool active) {
-        if (active)
-            markActive();
-        else if (isActive())
-            reportFailure("the camera stopped");
+        if (!active)
+            fail("the camera stopped");
     });
     connect(camera_, &QCamera::errorOccurred, this, [this](QCamera::Error, const QString& text) {
-        reportFailure(text.isEmpty() ? std::string("camera failure") : text.toStdString());
+        fail(text.isEmpty() ? std::string("camera failure") : text.toStdString());
     });
-    connect(devices_, &QMediaDevices::videoInputsChanged, this,
-            &QtCameraSource::checkDevicePresent);
+    connect(devices_, &QMediaDevices::videoInputsChanged, this, [this] {
+        if (!devicePresent())
+            fail("the camera was disconnected");
+    });
+    // An unplugged webcam's element fails with a read error that does not say why, often a
+    // moment before the device list loses the camera: the error waits for the list that long.
+    errorGrace_->setSingleShot(true);
+    errorGrace_->setInterval(kUnplugGrace);
+    connect(errorGrace_, &QTimer::timeout, this,
+            [this] { fail(devicePresent() ? pipelineError_ : "the camera was disconnected"); });
+    connect(&CameraPipelineErrors::instance(), &CameraPipelineErrors::errorOccurred, this,
+            [this](const QString& message) {
+                if (!started_ || errorGrace_->isActive())
+                    return; // the first error of a failure says what went wrong
+                pipelineError_ = message.toStdString();
+                errorGrace_->start();
+            });
 }
 
 QtCameraSource::~QtCameraSource() {
-    stopRunning();
+    stop();
     // Unhooked before the children go, so that no signal reaches a half-destroyed source.
     disconnect(sink_, nullptr, this, nullptr);
     disconnect(camera_, nullptr, this, nullptr);
     disconnect(devices_, nullptr, this, nullptr);
+    disconnect(errorGrace_, nullptr, this, nullptr);
+    disconnect(&CameraPipelineErrors::instance(), nullptr, this, nullptr);
     delete capture_;
     delete camera_;
 }
@@ -51,24 +76,37 @@ std::optional<std::string> QtCameraSource::buildError() const {
     return std::nullopt;
 }
 
-void QtCameraSource::beginRun() {
-    camera_->start();
-    if (camera_->error() != QCamera::NoError)
-        reportFailure(camera_->errorString().toStdString());
-    else if (camera_->isActive())
-        markActive();
+std::string QtCameraSource::formatDescription() const {
+    return describeCameraFormat(format_);
 }
 
-void QtCameraSource::endRun() {
+void QtCameraSource::start() {
+    started_ = true;
+    camera_->start();
+    if (camera_->error() != QCamera::NoError)
+        fail(camera_->errorString().toStdString());
+}
+
+void QtCameraSource::stop() {
+    started_ = false;
+    errorGrace_->stop();
     camera_->stop();
 }
 
-void QtCameraSource::checkDevicePresent() {
+bool QtCameraSource::devicePresent() const {
     for (const QCameraDevice& input : QMediaDevices::videoInputs()) {
         if (input.id() == device_.id())
-            return;
+            return true;
     }
-    reportFailure("the camera was disconnected");
+    return false;
+}
+
+void QtCameraSource::fail(const std::string& reason) {
+    if (!started_)
+        return;
+    started_ = false;
+    errorGrace_->stop();
+    Q_EMIT failed(reason);
 }
 
 } // namespace palmcue::camera

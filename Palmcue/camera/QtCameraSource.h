@@ -1,15 +1,17 @@
 // A real camera through Qt Multimedia: QCamera into a QMediaCaptureSession, with a QVideoSink
-// as the frame tap.
+// as the frame tap, asking the camera for the format chooseCameraFormat() picks.
 #pragma once
 
 #include "camera/FrameSource.h"
 
 #include <QCameraDevice>
+#include <QCameraFormat>
 #include <optional>
 
 class QCamera;
 class QMediaCaptureSession;
 class QMediaDevices;
+class QTimer;
 class QVideoSink;
 
 namespace palmcue::camera {
@@ -19,24 +21,34 @@ class QtCameraSource : public FrameSource {
 
 public:
     explicit QtCameraSource(const QCameraDevice& device,
-                            std::chrono::milliseconds startTimeout = std::chrono::seconds(5));
+                            std::chrono::milliseconds startTimeout = std::chrono::seconds(10));
     ~QtCameraSource() override;
 
     // Why the camera input or the frame output could not be set up, if they could not.
     std::optional<std::string> buildError() const;
 
-protected:
-    void beginRun() override;
-    void endRun() override;
+    void start() override;
+    void stop() override;
+    std::chrono::milliseconds startTimeout() const override { return startTimeout_; }
+    std::string formatDescription() const override;
 
 private:
-    void checkDevicePresent();
+    static constexpr std::chrono::milliseconds kUnplugGrace{250};
+
+    bool devicePresent() const;
+    // While started: the camera can no longer deliver frames.
+    void fail(const std::string& reason);
 
     QCameraDevice device_;
+    QCameraFormat format_;
+    std::chrono::milliseconds startTimeout_;
+    bool started_ = false;
     QCamera* camera_;
     QMediaCaptureSession* capture_;
     QVideoSink* sink_;
     QMediaDevices* devices_;
+    QTimer* errorGrace_;
+    std::string pipelineError_; // waiting in errorGrace_
 };
 
 } // namespace palmcue::camera

@@ -70,8 +70,12 @@ void HandDetector::sessionStarted(std::uint64_t generation, bool started,
     }
     setIsDetecting(true);
     setStatusText(QStringLiteral("Camera active - show your hand"));
-    setDebugInfo(QStringLiteral("Session running: ") +
-                 (captureSession_->isRunning() ? QStringLiteral("true") : QStringLiteral("false")));
+    QString running =
+        QStringLiteral("Session running: ") +
+        (captureSession_->isRunning() ? QStringLiteral("true") : QStringLiteral("false"));
+    if (const std::string format = captureSession_->activeFormat(); !format.empty())
+        running += QStringLiteral(" (%1)").arg(QString::fromStdString(format));
+    setDebugInfo(running);
 }
 
 void HandDetector::sessionFailed(std::uint64_t generation, const std::string& reason) {

@@ -145,17 +145,20 @@ public:
     // Frames go to `delegate` on `queue`. A frame that arrives while one is already waiting on
     // the queue is dropped (see SerialQueue::postFrame). Main thread, before startRunning().
     virtual void setSampleBufferDelegate(SampleBufferDelegate* delegate, SerialQueue* queue) = 0;
-    // Blocking; runs on a background thread. Returns false and sets `error` when the camera
-    // could not be started.
+    // Blocking; runs on a background thread until the camera delivers its first frame. Returns
+    // false and sets `error` when the camera could not be started.
     virtual bool startRunning(std::string& error) = 0;
-    // Blocking; main thread.
+    // Main thread.
     virtual void stopRunning() = 0;
-    virtual bool isRunning() const = 0;
+    virtual bool isRunning() const = 0; // main thread
     // The live picture for the preview panel, mirrored and aspect-filled; owned by the session.
     virtual QObject* previewLayer() = 0;
     // Called on the main thread when the camera fails while running (unplugged, taken by
     // another program, backend error). Set once, before startRunning().
     virtual void setFailureHandler(std::function<void(const std::string& reason)> handler) = 0;
+    // The camera format the session asked for, as the debug line names it ("1280x720 MJPEG
+    // 30 fps"); empty when there is none to name (a file shown as a camera). Main thread.
+    virtual std::string activeFormat() const { return {}; }
 };
 
 // The outcome of building a session: the session, or the status text to show.

@@ -1,9 +1,9 @@
 // File-backed capture sessions on their own: delivery to the delegate's queue and its detach,
 // the preview layer, start failures, failures while running, and a real video file.
-#include "camera/FrameSession.h"
-
+#include "StartOnPool.h"
 #include "camera/FileCameraService.h"
 #include "camera/PreviewLayer.h"
+#include "camera/SourceSession.h"
 #include "engine/SerialQueue.h"
 #include "support/SharedData.h"
 
@@ -22,6 +22,7 @@
 namespace palmcue::camera {
 namespace {
 
+using palmcue::camera::test::startOnPool;
 using palmcue::test::waitUntil;
 
 class CountingDelegate : public SampleBufferDelegate {
@@ -47,19 +48,6 @@ private:
     std::vector<std::uint8_t> scratch_;
 };
 
-// Runs startRunning on a pool thread, as the engine does, and waits for its answer.
-bool startOnPool(CaptureSession& session, std::string& error) {
-    std::atomic<int> result{-1};
-    QThreadPool::globalInstance()->start([&] {
-        std::string e;
-        const bool ok = session.startRunning(e);
-        error = e;
-        result = ok ? 1 : 0;
-    });
-    waitUntil([&] { return result.load() >= 0; }, 20000);
-    return result.load() == 1;
-}
-
 // Lets the event loop and the queue run for a while: nothing that is awaited.
 void settle(SerialQueue& queue) {
     std::atomic<bool> drained{false};
@@ -68,7 +56,7 @@ void settle(SerialQueue& queue) {
     waitUntil([] { return false; }, 300);
 }
 
-class FrameSessionTest : public ::testing::Test {
+class FileSessionTest : public ::testing::Test {
 protected:
     void SetUp() override {
         ASSERT_TRUE(dir_.isValid());
@@ -91,7 +79,7 @@ protected:
     SerialQueue queue_{QStringLiteral("test.detect")};
 };
 
-TEST_F(FrameSessionTest, FramesReachTheDelegateOnItsQueueUntilDetached) {
+TEST_F(FileSessionTest, FramesReachTheDelegateOnItsQueueUntilDetached) {
     auto camera = session(imagePath_);
     ASSERT_TRUE(camera);
     camera->setSampleBufferDelegate(&delegate_, &queue_);
@@ -115,7 +103,7 @@ TEST_F(FrameSessionTest, FramesReachTheDelegateOnItsQueueUntilDetached) {
     EXPECT_FALSE(camera->isRunning());
 }
 
-TEST_F(FrameSessionTest, PreviewLayerShowsFramesAndOutlivesItsSink) {
+TEST_F(FileSessionTest, PreviewLayerShowsFramesAndOutlivesItsSink) {
     auto camera = session(imagePath_);
     ASSERT_TRUE(camera);
     QObject* layer = camera->previewLayer();
@@ -145,7 +133,7 @@ TEST_F(FrameSessionTest, PreviewLayerShowsFramesAndOutlivesItsSink) {
     camera->stopRunning();
 }
 
-TEST_F(FrameSessionTest, FailureWhileRunningReachesTheHandlerLaterOnTheMainThread) {
+TEST_F(FileSessionTest, FailureWhileRunningReachesTheHandlerLaterOnTheMainThread) {
     auto camera = session(imagePath_);
     ASSERT_TRUE(camera);
     std::vector<std::string> reasons;
@@ -170,7 +158,7 @@ TEST_F(FrameSessionTest, FailureWhileRunningReachesTheHandlerLaterOnTheMainThrea
     EXPECT_FALSE(camera->isRunning());
 }
 
-TEST_F(FrameSessionTest, FilesThatCannotBeShownFailClearly) {
+TEST_F(FileSessionTest, FilesThatCannotBeShownFailClearly) {
     const QString missing = dir_.filePath(QStringLiteral("missing.png"));
     const SessionBuild none = FileCameraService(missing).makeSession();
     EXPECT_EQ(none.session, nullptr);
@@ -192,7 +180,7 @@ TEST_F(FrameSessionTest, FilesThatCannotBeShownFailClearly) {
     EXPECT_FALSE(camera->isRunning());
 }
 
-class VideoFileTest : public FrameSessionTest {
+class VideoFileTest : public FileSessionTest {
 protected:
     // A one-second 64x48 MJPEG clip made by ffmpeg, or empty when ffmpeg is not installed.
     QString makeClip() {
@@ -248,8 +236,8 @@ TEST_F(VideoFileTest, StopWhileStartingEndsTheStart) {
     });
     // The start cannot complete before this thread runs events: a video runs from its
     // first frame, and the start itself is queued here.
-    FrameSource* source = static_cast<FrameSession*>(camera.get())->source();
-    while (!source->isStarting())
+    auto* session = static_cast<SourceSession*>(camera.get());
+    while (session->startRequests() == 0)
         QThread::yieldCurrentThread();
     camera->stopRunning();
     ASSERT_TRUE(waitUntil([&] { return result.load() >= 0; }, 20000));

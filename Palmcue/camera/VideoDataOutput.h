@@ -1,4 +1,5 @@
-// Hands captured frames to the session's delegate on its queue.
+// The frame output of a capture session: hands each frame to the sample-buffer delegate on
+// the delegate's queue.
 //
 // Detaching must stop deliveries at once, although frames may already be waiting on the
 // queue: every posted task carries the generation it was posted under and calls the delegate
@@ -14,16 +15,16 @@
 
 namespace palmcue::camera {
 
-class FrameDelivery {
+class VideoDataOutput {
 public:
     // Main thread. (nullptr, nullptr) detaches.
-    void setTarget(SampleBufferDelegate* delegate, SerialQueue* queue);
+    void setSampleBufferDelegate(SampleBufferDelegate* delegate, SerialQueue* queue);
 
-    // Main thread. Posts `sample` to the delegate's queue; false when there is no target or
+    // Main thread. Posts `sample` to the delegate's queue; false when there is no delegate or
     // the queue dropped the frame because one is already waiting.
     bool deliver(SampleBuffer sample);
 
-    bool hasTarget() const { return delegate_ && queue_; }
+    bool hasDelegate() const { return delegate_ && queue_; }
 
 private:
     struct Shared {

@@ -1,0 +1,68 @@
+// The CaptureSession of this folder: runs one FrameSource, counts it as running from its first
+// frame, turns its faults into a failed start or a failure report, and passes its frames to
+// the preview layer and, through the video data output, to the detection queue.
+//
+// A QObject of the main thread, where it must also be destroyed (the engine releases its
+// sessions there). Everything runs on the main thread except startRunning(), which blocks a
+// worker thread until the main thread knows how the start went (see StartAttempt).
+#pragma once
+
+#include "camera/BufferPool.h"
+#include "camera/FrameSource.h"
+#include "camera/PreviewLayer.h"
+#include "camera/StartAttempt.h"
+#include "camera/VideoDataOutput.h"
+#include "engine/Services.h"
+
+#include <QObject>
+#include <atomic>
+#include <functional>
+#include <memory>
+
+namespace palmcue::camera {
+
+class SourceSession : public QObject, public CaptureSession {
+    Q_OBJECT
+
+public:
+    explicit SourceSession(std::unique_ptr<FrameSource> source);
+    ~SourceSession() override;
+
+    void setSampleBufferDelegate(SampleBufferDelegate* delegate, SerialQueue* queue) override;
+    // Never on the main thread: the start is decided there.
+    bool startRunning(std::string& error) override;
+    void stopRunning() override;
+    bool isRunning() const override { return state_ == State::Running; }
+    QObject* previewLayer() override { return preview_; }
+    void setFailureHandler(std::function<void(const std::string& reason)> handler) override;
+    std::string activeFormat() const override;
+
+    // Main thread: a start has begun and is waiting for the first frame.
+    bool isStarting() const { return state_ == State::Starting; }
+    // Any thread: how many times startRunning() has been called.
+    std::uint64_t startRequests() const { return startRequests_.load(std::memory_order_acquire); }
+
+private:
+    enum class State { Idle, Starting, Running, Failed };
+
+    void begin(const std::shared_ptr<StartAttempt>& attempt);
+    void abandon(const std::shared_ptr<StartAttempt>& attempt);
+    void answerStart(StartAttempt::Outcome outcome, std::string error = {});
+    void onFrame(const QVideoFrame& frame);
+    void onPicture(std::shared_ptr<const PixelBuffer> buffer, const QVideoFrame& preview);
+    void onFailure(const std::string& reason);
+    // Whether frames are taken now; the first frame of a start makes the session run.
+    bool acceptsFrame();
+
+    std::unique_ptr<FrameSource> source_;
+    State state_ = State::Idle;
+    std::shared_ptr<StartAttempt> attempt_; // while Starting
+    std::atomic<std::uint64_t> startRequests_{0};
+    std::uint64_t cancelledRequests_ = 0; // requests up to this number were stopped
+    std::function<void(const std::string&)> failureHandler_;
+    VideoDataOutput output_;
+    std::shared_ptr<BufferPool> pool_ = BufferPool::create();
+    PreviewLayer* preview_; // child
+};
+
+} // namespace palmcue::camera

@@ -1,0 +1,38 @@
+// One blocking start of a capture session: a worker thread waits while the main thread finds
+// out how the start went. The answer travels through an atomic and a semaphore, so the waiting
+// thread sleeps until it is answered (or its time is up) without polling and without a lock.
+#pragma once
+
+#include <atomic>
+#include <chrono>
+#include <cstdint>
+#include <semaphore>
+#include <string>
+
+namespace palmcue::camera {
+
+class StartAttempt {
+public:
+    enum class Outcome { Pending, Running, Failed, TimedOut };
+
+    explicit StartAttempt(std::uint64_t number) : number_(number) {}
+
+    // Which start request this is; the session counts them to tell which ones a stop cancels.
+    std::uint64_t number() const { return number_; }
+
+    // Main thread only. The first answer counts; false when the attempt was already answered or
+    // its waiter has given up.
+    bool answer(Outcome outcome, std::string error = {});
+
+    // The waiting thread. Blocks until answered or until `timeout` has passed, in which case the
+    // attempt is TimedOut. `error` receives the reason of a failure.
+    Outcome wait(std::chrono::milliseconds timeout, std::string& error);
+
+private:
+    const std::uint64_t number_;
+    std::atomic<Outcome> outcome_{Outcome::Pending};
+    std::string error_; // written before a Failed outcome is published, read after it is seen
+    std::binary_semaphore answered_{0};
+};
+
+} // namespace palmcue::camera
