@@ -18,8 +18,12 @@ QtCameraSource::QtCameraSource(const QCameraDevice& device, std::chrono::millise
       devices_(new QMediaDevices(this)), errorGrace_(new QTimer(this)) {
     if (!format_.isNull())
         camera_->setCameraFormat(format_);
-    capture_->setCamera(camera_);
+    // The sink first: Qt 6.4 puts the camera's branch into its running pipeline at
+    // setCamera(), where a placeholder sink then starts an asynchronous move to PLAYING. A
+    // video sink swapped in during that move can be passed over by it and left waiting in
+    // PAUSED after one frame, so that no frame arrives until the camera is restarted.
     capture_->setVideoSink(sink_);
+    capture_->setCamera(camera_);
 
     // The backend hands frames over on the main thread (GStreamer's sink waits for it).
     connect(sink_, &QVideoSink::videoFrameChanged, this, [this](const QVideoFrame& frame) {
