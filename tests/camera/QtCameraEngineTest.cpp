@@ -1,0 +1,242 @@
+// The engine (HandDetector) on the real camera path, QtCameraService and QtCameraSource, with
+// the stand-in webcam: the start and its format, a held photo that launches, a camera that is
+// busy, slow, unplugged and plugged back, and two cameras.
+#include "RecordingHandPose.h"
+#include "StandinFixture.h"
+#include "camera/QtCameraService.h"
+#include "engine/HandDetector.h"
+#include "handpose/MediaPipeHandPose.h"
+#include "support/EngineFakes.h"
+#include "support/SharedData.h"
+
+#include <QFileInfo>
+#include <QThreadPool>
+
+namespace palmcue::camera::test {
+namespace {
+
+using palmcue::test::waitUntil;
+using standin::PixelFormat;
+
+const QString kActive = QStringLiteral("Camera active - show your hand");
+constexpr int kStartWaitMs = 20000; // a loaded machine under a sanitizer; never reached when sound
+
+class QtCameraEngineTest : public StandinCameraTest {
+protected:
+    void SetUp() override {
+        StandinCameraTest::SetUp();
+        connectDetector();
+    }
+    void TearDown() override {
+        detector_.reset();
+        // Starts still running on the pool wait for the main thread's events.
+        waitUntil([] { return QThreadPool::globalInstance()->activeThreadCount() == 0; }, 30000);
+        StandinCameraTest::TearDown();
+    }
+    // A detector on the Qt camera service, with `pose` (by default a hand with the index finger
+    // up in every frame) as its hand-pose detection.
+    void connectDetector(std::shared_ptr<HandPoseService> pose = nullptr) {
+        detector_.reset();
+        if (!pose)
+            pose = recordingPose_;
+        detector_ = std::make_unique<HandDetector>(
+            DetectorServices{std::move(pose), &camera_, &launcher_, &clock_});
+        QObject::connect(detector_.get(), &HandDetector::debugInfoChanged, detector_.get(),
+                         [this] { debugLines_.append(detector_->debugInfo()); });
+    }
+    bool waitRunning() {
+        return waitUntil([&] { return detector_->isDetecting(); }, kStartWaitMs);
+    }
+    // Waits for `done`, moving the clock on while it waits so that holds complete.
+    bool waitAdvancing(const std::function<bool()>& done, int timeoutMs = 5000) {
+        return waitUntil(
+            [&] {
+                clock_.advance(0.02);
+                return done();
+            },
+            timeoutMs);
+    }
+    // Whether the detection queue gets no more frames.
+    bool framesStopped() {
+        std::atomic<bool> drained{false};
+        detector_->detectQueue().post([&drained] { drained = true; });
+        waitUntil([&] { return drained.load(); });
+        const auto before = detector_->frameCount();
+        waitUntil([] { return false; }, 300);
+        return detector_->frameCount() == before;
+    }
+    static standin::CameraSpec heldFirstFrame() {
+        standin::CameraSpec spec;
+        spec.modes = {{PixelFormat::NV12, 320, 180, {30}}};
+        spec.holdFirstFrame = true;
+        return spec;
+    }
+
+    QtCameraService camera_;
+    palmcue::test::FakeClock clock_;
+    palmcue::test::FakeLauncher launcher_;
+    std::shared_ptr<test::RecordingHandPose> recordingPose_ =
+        std::make_shared<test::RecordingHandPose>(
+            palmcue::test::syntheticHand({false, true, false, false, false}));
+    std::unique_ptr<HandDetector> detector_;
+    QStringList debugLines_;
+};
+
+TEST_F(QtCameraEngineTest, AHeldPhotoOfOneFingerLaunchesItsApp) {
+    PALMCUE_SKIP_WITHOUT_SHARED_HANDS();
+    const QString photo = *palmcue::test::sharedHandsDir() + QStringLiteral("/one_hagrid_01.jpg");
+    if (!QFileInfo::exists(photo))
+        GTEST_SKIP() << "one_hagrid_01.jpg is not in ../shared/hands";
+    auto pose =
+        std::make_shared<handpose::MediaPipeHandPose>(handpose::MediaPipeHandPose::Options{});
+    std::string loadError;
+    if (!pose->load(loadError))
+        GTEST_SKIP() << "the hand models are not present: " << loadError;
+    connectDetector(pose);
+
+    standin::CameraSpec spec; // the typical webcam's formats
+    spec.picture = photo.toStdString();
+    plug(spec);
+    detector_->start();
+    ASSERT_TRUE(waitRunning()) << detector_->statusText().toStdString();
+    EXPECT_EQ(detector_->statusText(), kActive);
+    // The 30 fps MJPEG mode nearest 1280x720, asked for and delivered.
+    EXPECT_TRUE(
+        debugLines_.contains(QStringLiteral("Session running: true (1280x720 MJPEG 30 fps)")))
+        << debugLines_.join(QLatin1Char('|')).toStdString();
+    const auto negotiated = standin::negotiated(spec.path);
+    ASSERT_TRUE(negotiated);
+    EXPECT_EQ(negotiated->format, PixelFormat::MJPEG);
+    EXPECT_EQ(negotiated->width, 1280);
+    EXPECT_EQ(negotiated->height, 720);
+    EXPECT_EQ(negotiated->framesPerSecond, 30);
+
+    ASSERT_TRUE(waitAdvancing([&] { return !launcher_.opened.empty(); }, 60000))
+        << detector_->debugInfo().toStdString();
+    EXPECT_EQ(launcher_.opened.front(), detector_->mapping(1).toStdString());
+    ASSERT_FALSE(detector_->launchLog().empty());
+    EXPECT_EQ(detector_->launchLog().front().fingerName, QStringLiteral("Index"));
+    detector_->stop();
+    EXPECT_TRUE(framesStopped());
+}
+
+TEST_F(QtCameraEngineTest, UnpluggedWhileRunningStopsAndStartsAgainOncePluggedBack) {
+    standin::CameraSpec spec;
+    spec.modes = {{PixelFormat::YUY2, 320, 240, {30}}};
+    plug(spec);
+    detector_->setHoldTime(0.5);
+    detector_->setCooldown(10.0);
+    detector_->setMapping(2, QStringLiteral("Calculator"));
+    detector_->start();
+    ASSERT_TRUE(waitRunning()) << detector_->statusText().toStdString();
+    ASSERT_TRUE(waitAdvancing([&] { return !detector_->launchLog().empty(); }));
+    const auto log = detector_->launchLog();
+    const auto lastLaunch = detector_->lastLaunch(1);
+
+    standin::unplug(spec.path);
+    ASSERT_TRUE(waitUntil([&] { return !detector_->isDetecting(); }, kStartWaitMs));
+    EXPECT_EQ(detector_->statusText(), QStringLiteral("Camera error: the camera was disconnected"));
+    EXPECT_EQ(detector_->captureSession(), nullptr);
+    EXPECT_EQ(detector_->previewLayer(), nullptr);
+    EXPECT_TRUE(framesStopped());
+    EXPECT_EQ(detector_->launchLog(), log);
+    EXPECT_EQ(detector_->lastLaunch(1), lastLaunch);
+    EXPECT_EQ(detector_->holdTime(), 0.5);
+    EXPECT_EQ(detector_->cooldown(), 10.0);
+    EXPECT_EQ(detector_->mapping(2), QStringLiteral("Calculator"));
+
+    // Unplugged, Start finds no camera; plugged back, it runs again in the same process.
+    detector_->start();
+    EXPECT_EQ(detector_->statusText(), QStringLiteral("No camera found"));
+    plug(spec);
+    const auto framesBefore = detector_->frameCount();
+    detector_->start();
+    ASSERT_TRUE(waitRunning()) << detector_->statusText().toStdString();
+    EXPECT_EQ(detector_->statusText(), kActive);
+    EXPECT_TRUE(waitUntil([&] { return detector_->frameCount() >= framesBefore + 3; }));
+}
+
+TEST_F(QtCameraEngineTest, TwoCamerasUseTheDefaultOne) {
+    standin::CameraSpec other;
+    other.path = "/dev/video-standin0";
+    other.name = "Other Camera";
+    other.modes = {{PixelFormat::I420, 320, 180, {30}}};
+    plug(other);
+    standin::CameraSpec preferred = other;
+    preferred.path = "/dev/video-standin1";
+    preferred.name = "Default Camera";
+    preferred.isDefault = true;
+    plug(preferred);
+
+    detector_->start();
+    ASSERT_TRUE(waitRunning()) << detector_->statusText().toStdString();
+    EXPECT_TRUE(waitUntil([&] { return detector_->frameCount() >= 3; }));
+    EXPECT_GT(standin::framesDelivered(preferred.path), 0);
+    EXPECT_EQ(standin::framesDelivered(other.path), 0);
+    EXPECT_FALSE(standin::negotiated(other.path));
+}
+
+TEST_F(QtCameraEngineTest, ABusyCameraIsAPlainCameraError) {
+    standin::CameraSpec spec;
+    spec.busy = true;
+    plug(spec);
+    detector_->start();
+    ASSERT_TRUE(waitUntil(
+        [&] { return detector_->statusText().startsWith(QStringLiteral("Camera error")); },
+        kStartWaitMs))
+        << detector_->statusText().toStdString();
+    EXPECT_EQ(detector_->statusText(),
+              QStringLiteral("Camera error: Device '/dev/video-standin0' is busy"));
+    EXPECT_FALSE(detector_->isDetecting());
+    EXPECT_EQ(detector_->captureSession(), nullptr);
+    EXPECT_EQ(detector_->previewLayer(), nullptr);
+    EXPECT_EQ(detector_->frameCount(), 0);
+}
+
+TEST_F(QtCameraEngineTest, ASlowCameraIsStartingUntilItsFirstFrame) {
+    const standin::CameraSpec spec = heldFirstFrame();
+    plug(spec);
+    detector_->start();
+    EXPECT_NE(detector_->captureSession(), nullptr);
+    EXPECT_NE(detector_->previewLayer(), nullptr);
+    waitUntil([] { return false; }, 500); // the camera is opened, but sends nothing yet
+    EXPECT_FALSE(detector_->isDetecting());
+    EXPECT_TRUE(debugLines_.isEmpty());
+
+    standin::releaseFirstFrame(spec.path);
+    ASSERT_TRUE(waitRunning()) << detector_->statusText().toStdString();
+    EXPECT_EQ(detector_->debugInfo(),
+              QStringLiteral("Session running: true (320x180 NV12 30 fps)"));
+}
+
+TEST_F(QtCameraEngineTest, ACameraThatTakesSecondsStillStarts) {
+    standin::CameraSpec spec;
+    spec.modes = {{PixelFormat::NV12, 320, 180, {30}}};
+    spec.startDelayMs = 2000;
+    plug(spec);
+    detector_->start();
+    ASSERT_TRUE(waitRunning()) << detector_->statusText().toStdString();
+    EXPECT_EQ(detector_->statusText(), kActive);
+}
+
+TEST_F(QtCameraEngineTest, StopWhileStartingReportsNoLateRunning) {
+    const standin::CameraSpec spec = heldFirstFrame();
+    plug(spec);
+    detector_->start();
+    waitUntil([] { return false; }, 300); // the camera is opened, but sends nothing yet
+    detector_->stop();
+    standin::releaseFirstFrame(spec.path);
+    waitUntil([] { return QThreadPool::globalInstance()->activeThreadCount() == 0; }, 30000);
+    waitUntil([] { return false; }, 300);
+    EXPECT_EQ(detector_->statusText(), QStringLiteral("Stopped"));
+    EXPECT_FALSE(detector_->isDetecting());
+    EXPECT_EQ(detector_->captureSession(), nullptr);
+    EXPECT_EQ(detector_->frameCount(), 0);
+
+    // And a new start runs (the camera's first frame is released now).
+    detector_->start();
+    EXPECT_TRUE(waitRunning()) << detector_->statusText().toStdString();
+}
+
+} // namespace
+} // namespace palmcue::camera::test
