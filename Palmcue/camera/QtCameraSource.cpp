@@ -43,19 +43,23 @@ QtCameraSource::QtCameraSource(const QCameraDevice& device, std::chrono::millise
         if (!devicePresent())
             fail("the camera was disconnected");
     });
+    // Qt 6.4 runs the camera from setCamera() on, before start(): an error (a busy device) can
+    // come before the start, and is kept for it. The first error says what went wrong; the
+    // element does not recover from it.
+    connect(&CameraPipelineErrors::instance(), &CameraPipelineErrors::errorOccurred, this,
+            [this](const QString& message) {
+                if (!pipelineError_.empty())
+                    return;
+                pipelineError_ = message.toStdString();
+                if (started_)
+                    errorGrace_->start();
+            });
     // An unplugged webcam's element fails with a read error that does not say why, often a
     // moment before the device list loses the camera: the error waits for the list that long.
     errorGrace_->setSingleShot(true);
     errorGrace_->setInterval(kUnplugGrace);
     connect(errorGrace_, &QTimer::timeout, this,
             [this] { fail(devicePresent() ? pipelineError_ : "the camera was disconnected"); });
-    connect(&CameraPipelineErrors::instance(), &CameraPipelineErrors::errorOccurred, this,
-            [this](const QString& message) {
-                if (!started_ || errorGrace_->isActive())
-                    return; // the first error of a failure says what went wrong
-                pipelineError_ = message.toStdString();
-                errorGrace_->start();
-            });
 }
 
 QtCameraSource::~QtCameraSource() {
@@ -89,6 +93,8 @@ void QtCameraSource::start() {
     camera_->start();
     if (camera_->error() != QCamera::NoError)
         fail(camera_->errorString().toStdString());
+    else if (!pipelineError_.empty())
+        errorGrace_->start();
 }
 
 void QtCameraSource::stop() {

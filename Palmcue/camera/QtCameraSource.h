@@ -48,7 +48,7 @@ private:
     QVideoSink* sink_;
     QMediaDevices* devices_;
     QTimer* errorGrace_;
-    std::string pipelineError_; // waiting in errorGrace_
+    std::string pipelineError_; // the first one since the camera was set up
 };
 
 } // namespace palmcue::camera
