@@ -18,6 +18,7 @@ SourceSession::SourceSession(std::unique_ptr<FrameSource> source)
 }
 
 SourceSession::~SourceSession() {
+    Q_ASSERT(QThread::currentThread() == thread()); // the source's signals arrive there
     stopRunning();
     // Frames already posted must not reach a delegate that was never detached.
     output_.setSampleBufferDelegate(nullptr, nullptr);

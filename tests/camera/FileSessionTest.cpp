@@ -14,7 +14,6 @@
 #include <QProcess>
 #include <QStandardPaths>
 #include <QTemporaryDir>
-#include <QThreadPool>
 #include <QVideoSink>
 #include <atomic>
 #include <gtest/gtest.h>
@@ -228,7 +227,7 @@ TEST_F(VideoFileTest, StopWhileStartingEndsTheStart) {
     ASSERT_TRUE(camera);
     std::atomic<int> result{-1};
     std::string error;
-    QThreadPool::globalInstance()->start([&] {
+    runInBackground([&] {
         std::string e;
         const bool ok = camera->startRunning(e);
         error = e;
