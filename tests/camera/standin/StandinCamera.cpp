@@ -89,9 +89,9 @@ public:
             error = "cannot render into these caps";
             return false;
         }
-        GST_VIDEO_INFO_FPS_N(&info) = 0; // the internal pipeline runs as fast as it is pulled
-        GST_VIDEO_INFO_FPS_D(&info) = 1;
+        // Any rate: the picture's own (none for a still image); frames are pulled as needed.
         GstCaps* rawCaps = gst_video_info_to_caps(&info);
+        gst_structure_remove_field(gst_caps_get_structure(rawCaps, 0), "framerate");
 
         const std::string description =
             std::string(picture.empty() ? "videotestsrc num-buffers=1 pattern=smpte"
