@@ -42,9 +42,10 @@ void HandDetector::analyzeFrame(const SampleBuffer& sampleBuffer) {
         return;
     }
     const HandObservation& hand = outcome.observations.front();
-    const FingerFlags flags = classifyFingers(hand);
+    const FingerReading reading = classifyFingers(hand);
+    const FingerFlags flags = reading.flags();
     const int raisedCount = static_cast<int>(std::count(flags.begin(), flags.end(), true));
-    const std::optional<int> single = getSingleRaised(flags);
+    const std::optional<int> single = getSingleRaised(reading);
     postToMain(epoch, [this, flags, single, raisedCount, confidence = hand.confidence] {
         handUpdate(flags, single, raisedCount, confidence);
     });

@@ -151,12 +151,12 @@ void HandDetector::setPreviewLayer(QObject* layer) {
     Q_EMIT previewLayerChanged();
 }
 
-FingerFlags HandDetector::classifyFingers(const HandObservation& observation) {
+FingerReading HandDetector::classifyFingers(const HandObservation& observation) {
     return palmcue::classifyFingers(observation);
 }
 
-std::optional<int> HandDetector::getSingleRaised(const FingerFlags& flags) {
-    return palmcue::getSingleRaised(flags);
+std::optional<int> HandDetector::getSingleRaised(const FingerReading& reading) {
+    return palmcue::getSingleRaised(reading);
 }
 
 } // namespace palmcue

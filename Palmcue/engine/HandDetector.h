@@ -7,6 +7,7 @@
 // carry a plain Qt signal only so that bindings re-read them.
 #pragma once
 
+#include "engine/FingerClassifier.h"
 #include "engine/FingerTable.h"
 #include "engine/LaunchLogEntry.h"
 #include "engine/SerialQueue.h"
@@ -101,8 +102,8 @@ public:
     void captureOutput(const SampleBuffer& sampleBuffer) override;
 
     // The classifier, as the frame analysis uses it.
-    static FingerFlags classifyFingers(const HandObservation& observation);
-    static std::optional<int> getSingleRaised(const FingerFlags& flags);
+    static FingerReading classifyFingers(const HandObservation& observation);
+    static std::optional<int> getSingleRaised(const FingerReading& reading);
 
     // Hold-to-launch steps and the launcher. Main thread; public so that tests can drive them.
     void updateHold(std::optional<int> finger);

@@ -25,8 +25,8 @@ protected:
     void SetUp() override {
         ASSERT_TRUE(dir_.isValid());
         // The fake detects this hand whatever it is shown; make sure it still means "index".
-        const FingerFlags flags = HandDetector::classifyFingers(indexOnly());
-        ASSERT_EQ(HandDetector::getSingleRaised(flags), std::optional<int>(1))
+        const FingerReading reading = HandDetector::classifyFingers(indexOnly());
+        ASSERT_EQ(HandDetector::getSingleRaised(reading), std::optional<int>(1))
             << "the classifier no longer reads the fake hand as index only";
 
         path_ = dir_.filePath(QStringLiteral("hand.png"));

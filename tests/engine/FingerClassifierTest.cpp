@@ -1,5 +1,6 @@
 // The finger classifier on synthetic hands: poses at several rotations, left and right hands,
-// the confidence threshold and the rules for joints that cannot be looked up.
+// the confidence threshold, hands at the picture's edges, and the rules for joints that cannot
+// be looked up. Readings are written one character a finger: 1 raised, 0 folded, ? unknown.
 #include "engine/FingerClassifier.h"
 
 #include "support/EngineFakes.h"
@@ -18,6 +19,43 @@ std::string describe(const Flags& f) {
     for (bool b : f)
         text += b ? '1' : '0';
     return text;
+}
+
+std::string describe(const FingerReading& reading) {
+    std::string text;
+    for (FingerState state : reading.states)
+        text += state == FingerState::Raised ? '1' : state == FingerState::Folded ? '0' : '?';
+    return text;
+}
+
+// The published flags of a hand: an unknown finger shows as not raised.
+std::string flagsOf(const HandObservation& hand) {
+    return describe(classifyFingers(hand).flags());
+}
+
+std::string readingOf(const HandObservation& hand) {
+    return describe(classifyFingers(hand));
+}
+
+FingerReading reading(const std::string& text) {
+    FingerReading r;
+    for (int i = 0; i < kFingerCount; ++i)
+        r.states[i] = text[i] == '1'   ? FingerState::Raised
+                      : text[i] == '0' ? FingerState::Folded
+                                       : FingerState::Unknown;
+    return r;
+}
+
+RecognizedPoint& joint(HandObservation& hand, JointName name) {
+    return *hand.joints[static_cast<int>(name)];
+}
+
+// Moves the whole hand across the picture, in normalised units.
+void shift(HandObservation& hand, double dx, double dy) {
+    for (auto& point : hand.joints) {
+        point->location.x += dx;
+        point->location.y += dy;
+    }
 }
 
 struct Pose {
@@ -51,7 +89,7 @@ TEST(FingerClassifier, ReadsEveryPoseWhateverTheRotationAndHand) {
                     for (auto& joint : hand.joints)
                         joint->location.x = 0.5 + (joint->location.x - 0.5) / aspect;
                     hand.aspectRatio = aspect;
-                    EXPECT_EQ(describe(classifyFingers(hand)), describe(pose.raised))
+                    EXPECT_EQ(readingOf(hand), describe(pose.raised))
                         << pose.name << " at " << rotation << " degrees"
                         << (mirrored ? ", mirrored" : "") << ", aspect " << aspect;
                 }
@@ -65,7 +103,7 @@ TEST(FingerClassifier, ThumbUpWithTheFistTurnedSideways) {
     for (double rotation : {-45.0, 45.0}) {
         const HandObservation hand =
             syntheticHand({true, false, false, false, false}, rotation, rotation > 0);
-        EXPECT_EQ(describe(classifyFingers(hand)), "10000") << rotation;
+        EXPECT_EQ(readingOf(hand), "10000") << rotation;
         EXPECT_EQ(getSingleRaised(classifyFingers(hand)), 0);
     }
 }
@@ -78,7 +116,7 @@ TEST(FingerClassifier, ThumbRestingAgainstTheHandIsNotRaised) {
     hand.setPoint(JointName::ThumbIP,
                   {{(mp.x + indexMcp.x) / 2, (mp.y + indexMcp.y) / 2 + 0.01}, 0.9f});
     hand.setPoint(JointName::ThumbTip, {{indexMcp.x + 0.005, indexMcp.y + 0.02}, 0.9f});
-    EXPECT_EQ(describe(classifyFingers(hand)), "01000");
+    EXPECT_EQ(readingOf(hand), "01000");
 }
 
 TEST(FingerClassifier, FingerPointingAtTheCameraIsNotRaised) {
@@ -88,19 +126,21 @@ TEST(FingerClassifier, FingerPointingAtTheCameraIsNotRaised) {
     hand.setPoint(JointName::IndexPIP, {{mcp.x, mcp.y + 0.01}, 0.9f});
     hand.setPoint(JointName::IndexDIP, {{mcp.x, mcp.y + 0.02}, 0.9f});
     hand.setPoint(JointName::IndexTip, {{mcp.x, mcp.y + 0.03}, 0.9f});
-    EXPECT_EQ(describe(classifyFingers(hand)), "00000");
+    EXPECT_EQ(readingOf(hand), "00000");
 }
 
 TEST(FingerClassifier, ConfidenceMustBeAboveTheThresholdInSinglePrecision) {
     const Flags open{true, true, true, true, true};
     HandObservation hand = syntheticHand(open);
-    hand.joints[static_cast<int>(JointName::IndexTip)]->confidence = 0.2f;
-    hand.joints[static_cast<int>(JointName::ThumbIP)]->confidence = 0.2f;
-    EXPECT_EQ(describe(classifyFingers(hand)), "00111");
-    hand.joints[static_cast<int>(JointName::IndexTip)]->confidence = std::nextafter(0.2f, 1.0f);
-    EXPECT_EQ(describe(classifyFingers(hand)), "01111");
+    joint(hand, JointName::IndexTip).confidence = 0.2f;
+    joint(hand, JointName::ThumbIP).confidence = 0.2f;
+    EXPECT_EQ(flagsOf(hand), "00111");
+    EXPECT_EQ(readingOf(hand), "??111") << "a finger without its usable joints is not judged";
+    joint(hand, JointName::IndexTip).confidence = std::nextafter(0.2f, 1.0f);
+    EXPECT_EQ(flagsOf(hand), "01111");
 
-    EXPECT_EQ(describe(classifyFingers(syntheticHand(open, 0, false, 0.2f))), "00000");
+    EXPECT_EQ(flagsOf(syntheticHand(open, 0, false, 0.2f)), "00000");
+    EXPECT_EQ(readingOf(syntheticHand(open, 0, false, 0.2f)), "?????");
 }
 
 TEST(FingerClassifier, FailedLookupsEndTheClassification) {
@@ -108,7 +148,7 @@ TEST(FingerClassifier, FailedLookupsEndTheClassification) {
     const auto without = [&](JointName joint) {
         HandObservation hand = syntheticHand(open);
         hand.joints[static_cast<int>(joint)].reset();
-        return describe(classifyFingers(hand));
+        return flagsOf(hand);
     };
     // The thumb and the palm it is measured against: nothing is classified.
     for (JointName joint : {JointName::ThumbTip, JointName::ThumbIP, JointName::ThumbMP,
@@ -119,22 +159,105 @@ TEST(FingerClassifier, FailedLookupsEndTheClassification) {
     EXPECT_EQ(without(JointName::RingDIP), "11100");
     EXPECT_EQ(without(JointName::LittleMCP), "11110");
     EXPECT_EQ(without(JointName::IndexPIP), "10000") << "the thumb is judged before the index";
+
+    // The fingers left out are unknown, so no single finger stands out among the rest.
+    HandObservation hand = syntheticHand({false, true, false, false, false});
+    hand.joints[static_cast<int>(JointName::MiddleTip)].reset();
+    EXPECT_EQ(readingOf(hand), "01???");
+    EXPECT_FALSE(getSingleRaised(classifyFingers(hand)));
+    hand.joints[static_cast<int>(JointName::Wrist)].reset();
+    EXPECT_EQ(readingOf(hand), "?????");
 }
 
 TEST(FingerClassifier, DegenerateHandsAreFolded) {
     HandObservation hand; // every joint at the same place
-    for (auto& joint : hand.joints)
-        joint = RecognizedPoint{{0.5, 0.5}, 0.9f};
-    EXPECT_EQ(describe(classifyFingers(hand)), "00000");
+    for (auto& point : hand.joints)
+        point = RecognizedPoint{{0.5, 0.5}, 0.9f};
+    EXPECT_EQ(flagsOf(hand), "00000");
+    EXPECT_EQ(readingOf(hand), "?????") << "no palm to measure against";
     hand = syntheticHand({true, true, true, true, true});
     hand.aspectRatio = std::nan("");
-    EXPECT_EQ(describe(classifyFingers(hand)), "11111") << "a bad aspect ratio falls back to 1";
+    EXPECT_EQ(flagsOf(hand), "11111") << "a bad aspect ratio falls back to 1";
+}
+
+TEST(FingerClassifier, WristBelowThePictureStillReads) {
+    // A hand held close to the camera: the wrist is below the picture and the detector trusts
+    // its place little, but the palm and the fingers are in view.
+    for (bool mirrored : {false, true}) {
+        HandObservation hand = syntheticHand({false, true, false, false, false}, 0, mirrored);
+        shift(hand, 0, -0.33);
+        ASSERT_LT(joint(hand, JointName::Wrist).location.y, 0.0);
+        joint(hand, JointName::Wrist).confidence = 0.0f;
+        EXPECT_EQ(readingOf(hand), "01000");
+        EXPECT_EQ(getSingleRaised(classifyFingers(hand)), 1);
+    }
+}
+
+TEST(FingerClassifier, FingertipOutsideThePicture) {
+    // The raised index finger reaches out of the top of the picture; the folded fingers are in it.
+    HandObservation hand = syntheticHand({false, true, false, false, false});
+    shift(hand, 0, 0.45);
+    ASSERT_GT(joint(hand, JointName::IndexTip).location.y, 1.0);
+    ASSERT_GT(joint(hand, JointName::IndexDIP).location.y, 1.0);
+    EXPECT_EQ(readingOf(hand), "01000") << "a trusted tip just outside reads as usual";
+    EXPECT_EQ(getSingleRaised(classifyFingers(hand)), 1);
+
+    joint(hand, JointName::IndexTip).confidence = 0.1f; // too far out to trust
+    EXPECT_EQ(readingOf(hand), "0?000");
+    EXPECT_FALSE(getSingleRaised(classifyFingers(hand)));
+
+    // A V sign with the middle fingertip too far out: never the index finger alone.
+    hand = syntheticHand({false, true, true, false, false});
+    joint(hand, JointName::MiddleTip).confidence = 0.0f;
+    EXPECT_EQ(flagsOf(hand), "01000");
+    EXPECT_EQ(readingOf(hand), "01?00");
+    EXPECT_FALSE(getSingleRaised(classifyFingers(hand)));
+}
+
+TEST(FingerClassifier, FoldedOnlyWhereTheBendIsInThePicture) {
+    // The hand reaches over the left edge: the ring and little fingers bend outside the picture.
+    // Placed there with full confidence, they still cannot be seen to be folded.
+    HandObservation hand = syntheticHand({false, true, false, false, false});
+    shift(hand, -0.48, 0);
+    ASSERT_LT(joint(hand, JointName::RingPIP).location.x, 0.0);
+    ASSERT_GT(joint(hand, JointName::MiddleDIP).location.x, 0.0);
+    EXPECT_EQ(readingOf(hand), "010??");
+    EXPECT_FALSE(getSingleRaised(classifyFingers(hand)));
+
+    // The palm at the bottom edge: the curled ring and little fingertips lie outside but their
+    // bends are in view, so they are folded; the folded thumb lies outside and is unknown.
+    hand = syntheticHand({false, true, false, false, false});
+    shift(hand, 0, -0.47);
+    for (JointName tip : {JointName::RingTip, JointName::LittleTip, JointName::ThumbIP})
+        ASSERT_LT(joint(hand, tip).location.y, 0.0) << jointNameText(tip);
+    for (JointName bend : {JointName::RingDIP, JointName::LittleDIP})
+        ASSERT_GT(joint(hand, bend).location.y, 0.0) << jointNameText(bend);
+    EXPECT_EQ(readingOf(hand), "?1000");
+
+    // A folded thumb whose tip lies outside the picture is unknown; a raised one is raised.
+    for (bool thumbUp : {false, true}) {
+        hand = syntheticHand({thumbUp, true, false, false, false}, 90.0);
+        const double tipX = joint(hand, JointName::ThumbTip).location.x;
+        shift(hand, 1.0 - tipX + 0.005, 0);
+        EXPECT_EQ(readingOf(hand).substr(0, 1), thumbUp ? "1" : "?");
+    }
 }
 
 TEST(FingerClassifier, SingleRaisedFingerOnlyForExactlyOne) {
-    EXPECT_EQ(getSingleRaised({false, false, false, false, true}), 4);
-    EXPECT_EQ(getSingleRaised({true, false, false, false, false}), 0);
-    EXPECT_FALSE(getSingleRaised({false, false, false, false, false}));
-    EXPECT_FALSE(getSingleRaised({false, true, true, false, false}));
-    EXPECT_FALSE(getSingleRaised({true, true, true, true, true}));
+    EXPECT_EQ(getSingleRaised(reading("00001")), 4);
+    EXPECT_EQ(getSingleRaised(reading("10000")), 0);
+    EXPECT_FALSE(getSingleRaised(reading("00000")));
+    EXPECT_FALSE(getSingleRaised(reading("01100")));
+    EXPECT_FALSE(getSingleRaised(reading("11111")));
+}
+
+TEST(FingerClassifier, AnUnknownFingerRulesOutASingleFinger) {
+    // The unknown finger might be raised too: a wrong single finger would open an application.
+    EXPECT_FALSE(getSingleRaised(reading("01?00")));
+    EXPECT_FALSE(getSingleRaised(reading("?1000")));
+    EXPECT_FALSE(getSingleRaised(reading("0000?")));
+    EXPECT_FALSE(getSingleRaised(FingerReading{}));
+    EXPECT_EQ(describe(reading("01?0?").flags()), "01000") << "unknown shows as not raised";
+    EXPECT_TRUE(reading("01?00").anyUnknown());
+    EXPECT_FALSE(reading("01000").anyUnknown());
 }

@@ -83,6 +83,20 @@ TEST_F(PipelineFixture, PublishesTheHandTextAndRunsTheHold) {
     EXPECT_FALSE(detector->holdStart(1));
 }
 
+TEST_F(PipelineFixture, AnUnknownFingerShowsAsNotRaisedAndHoldsNothing) {
+    // A V sign whose middle fingertip is too far outside the picture to be trusted.
+    HandPoseOutcome vSign = hand({false, true, true, false, false});
+    vSign.observations[0].joints[static_cast<int>(JointName::MiddleTip)]->confidence = 0.0f;
+    handPose->script = {hand({false, true, false, false, false}), vSign};
+    for (int i = 0; i < 6; ++i)
+        deliver(frameWithImage());
+    drain();
+    EXPECT_EQ(detector->fingerStates(), (FingerFlags{false, true, false, false, false}));
+    EXPECT_EQ(detector->debugInfo(), "Hand found! Raised[1]: Index | conf=0.87");
+    EXPECT_FALSE(detector->detectedFinger()) << "the middle finger might be raised too";
+    EXPECT_FALSE(detector->holdStart(1)) << "the index hold of the frame before is reset";
+}
+
 TEST_F(PipelineFixture, ErrorsOnlyChangeTheDebugLine) {
     handPose->script = {hand({false, true, false, false, false}),
                         HandPoseOutcome::performError("model file missing"),

@@ -114,11 +114,7 @@ TEST(HandPose, OddFramesGiveNoHand) {
     EXPECT_TRUE(pose.detect({pixels.data(), 64, 64, 256}, 0).observations.empty());
 }
 
-std::optional<HandObservation> detectPhoto(MediaPipeHandPose& pose, const QString& file) {
-    const cv::Mat bgr = cv::imread(file.toStdString(), cv::IMREAD_COLOR);
-    EXPECT_FALSE(bgr.empty()) << file.toStdString();
-    if (bgr.empty())
-        return std::nullopt;
+std::optional<HandObservation> detectPicture(MediaPipeHandPose& pose, const cv::Mat& bgr) {
     cv::Mat bgra;
     cv::cvtColor(bgr, bgra, cv::COLOR_BGR2BGRA);
     const auto outcome = pose.detect({bgra.data, bgra.cols, bgra.rows, int(bgra.step[0])}, 1);
@@ -126,6 +122,28 @@ std::optional<HandObservation> detectPhoto(MediaPipeHandPose& pose, const QStrin
     if (outcome.observations.empty())
         return std::nullopt;
     return outcome.observations.front();
+}
+
+std::optional<HandObservation> detectPhoto(MediaPipeHandPose& pose, const QString& file) {
+    const cv::Mat bgr = cv::imread(file.toStdString(), cv::IMREAD_COLOR);
+    EXPECT_FALSE(bgr.empty()) << file.toStdString();
+    if (bgr.empty())
+        return std::nullopt;
+    return detectPicture(pose, bgr);
+}
+
+std::string fileName(const palmcue::test::LabelledPhoto& photo) {
+    return std::filesystem::path(photo.file.toStdString()).filename().string();
+}
+
+// One letter a finger: its initial when raised, "?" when unknown, "." when folded.
+std::string describe(const FingerReading& reading) {
+    std::string text;
+    for (int i = 0; i < kFingerCount; ++i)
+        text += reading.states[i] == FingerState::Raised    ? "TIMRP"[i]
+                : reading.states[i] == FingerState::Unknown ? '?'
+                                                            : '.';
+    return text;
 }
 
 // Photos the detector is allowed to miss: small or dark hands (as noted in LABELS.tsv), and
@@ -186,29 +204,26 @@ TEST(HandPoseAccuracy, FingerClassifierScore) {
     PALMCUE_SKIP_WITHOUT_MODELS();
     MediaPipeHandPose pose(options(*modelDir()));
     int scored = 0, right = 0;
-    std::printf("%-24s %-8s %-6s %-14s %s\n", "photo", "expect", "hand", "raised", "single");
+    std::printf("%-24s %-8s %-6s %-14s %s\n", "photo", "expect", "hand", "fingers", "single");
     for (const auto& photo : palmcue::test::labelledPhotos()) {
         const std::string expect = photo.expect.toStdString();
         const auto hand = detectPhoto(pose, photo.file);
-        FingerFlags flags{};
+        FingerReading reading;
         std::optional<int> single;
         if (hand) {
-            flags = classifyFingers(*hand);
-            single = getSingleRaised(flags);
+            reading = classifyFingers(*hand);
+            single = getSingleRaised(reading);
         }
         const std::string got = single ? std::string(kFingerNames[*single]) : "-";
-        std::string raised;
-        for (int i = 0; i < kFingerCount; ++i)
-            raised += flags[i] ? "TIMRP"[i] : '.';
+        const std::string raised = hand ? describe(reading) : ".....";
         const bool counts = expect != "?";
         const bool ok = got == expect;
         if (counts) {
             ++scored;
             right += ok;
         }
-        std::printf("%-24s %-8s %-6s %-14s %-7s %s\n",
-                    std::filesystem::path(photo.file.toStdString()).filename().c_str(),
-                    expect.c_str(), hand ? "yes" : "no", raised.c_str(), got.c_str(),
+        std::printf("%-24s %-8s %-6s %-14s %-7s %s\n", fileName(photo).c_str(), expect.c_str(),
+                    hand ? "yes" : "no", raised.c_str(), got.c_str(),
                     !counts ? "(ignored)"
                     : ok    ? "ok"
                             : "WRONG");

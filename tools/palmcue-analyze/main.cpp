@@ -1,10 +1,15 @@
 // palmcue-analyze [--json] [--draw OUT.png] [--threads N] IMAGE|VIDEO...
 // Runs hand-pose detection and the engine's finger classifier on each photo or video frame and
-// prints what the app would see, with the time of each stage. --json prints one object per
-// frame, including the 21 landmarks, for studying the classifier offline.
+// prints what the app would see, with the time of each stage: the raised fingers, the fingers
+// the classifier could not judge (unknown: they rule out a single finger) and the single raised
+// finger. --json prints one object per frame, including the 21 landmarks with their
+// confidences, for studying the classifier offline. --draw draws the joints, with a grey
+// border around the picture when some lie outside it.
 #include "engine/FingerClassifier.h"
 #include "handpose/MediaPipeHandPose.h"
 
+#include <algorithm>
+#include <cmath>
 #include <cstdio>
 #include <filesystem>
 #include <opencv2/core.hpp>
@@ -83,22 +88,65 @@ constexpr int kBones[][2] = {{0, 1},   {1, 2},   {2, 3},   {3, 4},   {0, 5},   {
                              {7, 8},   {5, 9},   {9, 10},  {10, 11}, {11, 12}, {9, 13},  {13, 14},
                              {14, 15}, {15, 16}, {13, 17}, {0, 17},  {17, 18}, {18, 19}, {19, 20}};
 
-void drawHand(cv::Mat& bgr, const palmcue::HandObservation& hand) {
+// The picture with the hand drawn over it: green joints are usable, red ones are not (too far
+// outside the picture). Joints outside the picture land on a grey border as wide as needed.
+cv::Mat drawHand(const cv::Mat& bgr, const palmcue::HandObservation& hand) {
+    double left = 0, top = 0, right = 0, bottom = 0;
+    for (const auto& point : hand.joints) {
+        if (!point)
+            continue;
+        left = std::max(left, -point->location.x);
+        right = std::max(right, point->location.x - 1.0);
+        top = std::max(top, point->location.y - 1.0);
+        bottom = std::max(bottom, -point->location.y);
+    }
+    // A border of at most half the picture: a joint further out is off the canvas.
+    auto border = [](double share, int size) {
+        return int(std::ceil(std::min(share, 0.5) * size)) + (share > 0 ? 8 : 0);
+    };
+    const int x0 = border(left, bgr.cols), y0 = border(top, bgr.rows);
+    cv::Mat canvas;
+    cv::copyMakeBorder(bgr, canvas, y0, border(bottom, bgr.rows), x0, border(right, bgr.cols),
+                       cv::BORDER_CONSTANT, cv::Scalar(128, 128, 128));
     auto pixel = [&](int j) {
         const auto point = hand.joints[j];
-        return cv::Point2d(point->location.x * bgr.cols, (1.0 - point->location.y) * bgr.rows);
+        return cv::Point2d(x0 + point->location.x * bgr.cols,
+                           y0 + (1.0 - point->location.y) * bgr.rows);
     };
     const int thickness = std::max(1, bgr.cols / 320);
     for (const auto& bone : kBones)
         if (hand.joints[bone[0]] && hand.joints[bone[1]])
-            cv::line(bgr, pixel(bone[0]), pixel(bone[1]), {255, 255, 255}, thickness, cv::LINE_AA);
+            cv::line(canvas, pixel(bone[0]), pixel(bone[1]), {255, 255, 255}, thickness,
+                     cv::LINE_AA);
     for (int j = 0; j < palmcue::kJointCount; ++j)
         if (hand.joints[j])
-            cv::circle(bgr, pixel(j), 2 * thickness + 1,
+            cv::circle(canvas, pixel(j), 2 * thickness + 1,
                        hand.joints[j]->confidence > palmcue::kJointConfidenceThreshold
                            ? cv::Scalar(0, 200, 0)
                            : cv::Scalar(0, 0, 255),
                        cv::FILLED, cv::LINE_AA);
+    return canvas;
+}
+
+// The names of the fingers in `state`, joined with ",", or "none".
+std::string fingerNames(const palmcue::FingerReading& reading, palmcue::FingerState state) {
+    std::string names;
+    for (int i = 0; i < palmcue::kFingerCount; ++i)
+        if (reading.states[i] == state)
+            names += (names.empty() ? "" : ",") + std::string(palmcue::kFingerNames[i]);
+    return names.empty() ? "none" : names;
+}
+
+const char* stateText(palmcue::FingerState state) {
+    switch (state) {
+    case palmcue::FingerState::Raised:
+        return "raised";
+    case palmcue::FingerState::Folded:
+        return "folded";
+    case palmcue::FingerState::Unknown:
+        break;
+    }
+    return "unknown";
 }
 
 std::string drawPath(const Arguments& args, const std::string& input, int frame, bool single) {
@@ -169,21 +217,19 @@ private:
             return false;
         }
         const bool found = !outcome.observations.empty();
-        palmcue::FingerFlags flags{};
+        palmcue::FingerReading reading;
         std::optional<int> single_;
         if (found) {
-            flags = palmcue::classifyFingers(outcome.observations.front());
-            single_ = palmcue::getSingleRaised(flags);
+            reading = palmcue::classifyFingers(outcome.observations.front());
+            single_ = palmcue::getSingleRaised(reading);
         }
         const float confidence = found ? outcome.observations.front().confidence : 0.0f;
         if (args_.json)
-            printJson(input, frame, outcome, flags, single_, times);
+            printJson(input, frame, outcome, reading, single_, times);
         else
-            printText(input, frame, found, confidence, flags, single_, times);
+            printText(input, frame, found, confidence, reading, single_, times);
         if (!args_.draw.empty()) {
-            cv::Mat canvas = bgr.clone();
-            if (found)
-                drawHand(canvas, outcome.observations.front());
+            const cv::Mat canvas = found ? drawHand(bgr, outcome.observations.front()) : bgr;
             const std::string path =
                 drawPath(args_, input, frame, single && args_.inputs.size() == 1);
             if (!cv::imwrite(path, canvas)) {
@@ -195,25 +241,26 @@ private:
     }
 
     void printText(const std::string& input, int frame, bool found, float confidence,
-                   const palmcue::FingerFlags& flags, std::optional<int> single,
+                   const palmcue::FingerReading& reading, std::optional<int> single,
                    const MediaPipeHandPose::StageTimes& times) {
-        std::string fingers;
-        for (int i = 0; i < palmcue::kFingerCount; ++i)
-            if (flags[i])
-                fingers +=
-                    std::string(fingers.empty() ? "" : ",") + std::string(palmcue::kFingerNames[i]);
         std::printf("%s [%d]: %s", input.c_str(), frame, found ? "hand" : "no hand");
-        if (found)
-            std::printf(" %.2f  raised: %s  single: %s", confidence,
-                        fingers.empty() ? "none" : fingers.c_str(),
+        if (found) {
+            std::printf(" %.2f  raised: %s", confidence,
+                        fingerNames(reading, palmcue::FingerState::Raised).c_str());
+            if (reading.anyUnknown())
+                std::printf("  unknown: %s",
+                            fingerNames(reading, palmcue::FingerState::Unknown).c_str());
+            std::printf("  single: %s",
                         single ? std::string(palmcue::kFingerNames[*single]).c_str() : "-");
+        }
         std::printf("  | palm %.1f ms, landmark %.1f ms, pre/post %.1f ms\n", times.palm,
                     times.landmark, times.prePost);
     }
 
     void printJson(const std::string& input, int frame, const palmcue::HandPoseOutcome& outcome,
-                   const palmcue::FingerFlags& flags, std::optional<int> single,
+                   const palmcue::FingerReading& reading, std::optional<int> single,
                    const MediaPipeHandPose::StageTimes& times) {
+        const palmcue::FingerFlags flags = reading.flags();
         const bool found = !outcome.observations.empty();
         std::string line =
             "{\"file\":" + jsonString(input) + ",\"frame\":" + std::to_string(frame) +
@@ -222,6 +269,9 @@ private:
             ",\"fingers\":[";
         for (int i = 0; i < palmcue::kFingerCount; ++i)
             line += std::string(i ? "," : "") + (flags[i] ? "true" : "false");
+        line += "],\"states\":[";
+        for (int i = 0; i < palmcue::kFingerCount; ++i)
+            line += std::string(i ? "," : "") + "\"" + stateText(reading.states[i]) + "\"";
         line += "],\"single\":" +
                 (single ? jsonString(std::string(palmcue::kFingerNames[*single])) : "null");
         line += ",\"ms\":{\"palm\":" + number(times.palm, 3) +
