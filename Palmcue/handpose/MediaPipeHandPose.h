@@ -1,7 +1,8 @@
 // Hand-pose detection with the MediaPipe palm-detection and hand-landmark models, run on
 // XNNPACK through our own TFLite importer. Each frame is judged on its own (no tracking): palm
-// detection on the letterboxed frame, then the landmark model on a rotated crop around the most
-// confident palm.
+// detection on the letterboxed frame (and, when that finds no hand, once more on the frame
+// shrunk, for hands held close), then the landmark model on a rotated crop around the most
+// confident palm. Each joint's confidence says how far its location can be trusted.
 #pragma once
 
 #include "engine/Services.h"
@@ -32,7 +33,7 @@ public:
 
     // Wall time of the stages of the last detect(), in milliseconds.
     struct StageTimes {
-        double palm = 0.0;     // palm-detection network
+        double palm = 0.0;     // palm-detection network (both looks, when there were two)
         double landmark = 0.0; // landmark network
         double prePost = 0.0;  // colour, letterbox, decoding, crop, projection
         // Which runtime ran each network: with threads > 1, 0 is on the pool and 1 on the
