@@ -1,5 +1,7 @@
 #include "apps/AppInfo.h"
 
+#include <QFile>
+
 namespace palmcue::apps {
 
 namespace {
@@ -10,6 +12,10 @@ QString nfc(const QString& text) {
 
 bool operator==(const AppInfo& a, const AppInfo& b) {
     return nfc(a.name) == nfc(b.name) && nfc(a.path) == nfc(b.path);
+}
+
+std::string AppInfo::location() const {
+    return nativePath.empty() ? QFile::encodeName(path).toStdString() : nativePath;
 }
 
 size_t qHash(const AppInfo& app, size_t seed) noexcept {

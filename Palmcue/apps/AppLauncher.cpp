@@ -1,7 +1,5 @@
 #include "apps/AppLauncher.h"
 
-#include <QFile>
-
 namespace palmcue::apps {
 
 AppLauncher::AppLauncher(WorkspaceService& workspace, Catalogue catalogue)
@@ -18,7 +16,7 @@ AppLauncher::open(const std::string& appName,
     const QString wanted = QString::fromStdString(appName).normalized(QString::NormalizationForm_C);
     for (const AppInfo& app : catalogue_()) {
         if (app.name.normalized(QString::NormalizationForm_C) == wanted)
-            return openAt(QFile::encodeName(app.path).toStdString(), std::move(failedLater));
+            return openAt(app.location(), std::move(failedLater));
     }
     return {Result::NotFound, {}};
 }

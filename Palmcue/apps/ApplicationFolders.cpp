@@ -45,6 +45,13 @@ std::optional<std::string> processEnvironment(const char* name) {
 std::vector<std::string> dataFolders(const EnvironmentLookup& lookup) {
     std::vector<std::string> folders;
 
+    if (std::optional<std::string> dataHome = absolutePath(lookup, "XDG_DATA_HOME")) {
+        addFolder(std::move(*dataHome), folders);
+    } else if (std::optional<std::string> home = absolutePath(lookup, "HOME")) {
+        const std::string base = withoutTrailingSlashes(std::move(*home));
+        addFolder(base == "/" ? std::string("/.local/share") : base + "/.local/share", folders);
+    }
+
     std::string dataDirs = lookup("XDG_DATA_DIRS").value_or("");
     if (dataDirs.empty())
         dataDirs = "/usr/local/share:/usr/share";
@@ -55,13 +62,6 @@ std::vector<std::string> dataFolders(const EnvironmentLookup& lookup) {
         if (colon == std::string_view::npos)
             break;
         rest.remove_prefix(colon + 1);
-    }
-
-    if (std::optional<std::string> dataHome = absolutePath(lookup, "XDG_DATA_HOME")) {
-        addFolder(std::move(*dataHome), folders);
-    } else if (std::optional<std::string> home = absolutePath(lookup, "HOME")) {
-        const std::string base = withoutTrailingSlashes(std::move(*home));
-        addFolder(base == "/" ? std::string("/.local/share") : base + "/.local/share", folders);
     }
     return folders;
 }

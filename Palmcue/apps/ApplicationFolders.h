@@ -11,14 +11,15 @@ namespace palmcue::apps {
 // Reads one environment variable; nothing when unset.
 using EnvironmentLookup = std::function<std::optional<std::string>(const char* name)>;
 
-// The XDG data folders: $XDG_DATA_DIRS in order (default /usr/local/share:/usr/share), then
-// the user's $XDG_DATA_HOME (default ~/.local/share). Relative entries are ignored, as the
-// XDG rules ask, and a folder named twice is listed once.
+// The XDG data folders in precedence order: the user's $XDG_DATA_HOME (default
+// ~/.local/share), then $XDG_DATA_DIRS in order (default /usr/local/share:/usr/share).
+// Relative entries are ignored, as the XDG rules ask, and a folder named twice is listed
+// once, where it ranks highest.
 std::vector<std::string> dataFolders(const EnvironmentLookup& lookup);
 
-// The system-wide folders first (`applications` under each of $XDG_DATA_DIRS, in order,
-// default /usr/local/share:/usr/share), then the user's own ($XDG_DATA_HOME/applications,
-// default ~/.local/share/applications): `applications` under each of dataFolders().
+// `applications` under each of dataFolders(), in the same precedence order: the user's own
+// first, so that the user's copy of an entry replaces (or, marked Hidden, deletes) the
+// system's.
 std::vector<std::string> applicationFolders(const EnvironmentLookup& lookup);
 
 // The same, from this process's environment.

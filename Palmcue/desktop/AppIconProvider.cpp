@@ -1,9 +1,14 @@
 #include "desktop/AppIconProvider.h"
 
+#include "apps/AppCatalogue.h"
 #include "apps/ApplicationFolders.h"
+#include "apps/RegularFile.h"
 
+#include <QBuffer>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
+#include <QImageReader>
 #include <QPainter>
 #include <QUrl>
 #include <gio/gdesktopappinfo.h>
@@ -14,6 +19,11 @@ namespace palmcue::desktop {
 namespace {
 
 constexpr int kDefaultSide = 64;
+// An icon file is read whole, on Qt's image thread: a bigger file is not an icon.
+constexpr std::size_t kMaxIconFileBytes = 2 << 20;
+// Pixels decoded from a bitmap before it is scaled down; vector images are drawn at the
+// requested size directly.
+constexpr qint64 kMaxDecodedPixels = 4096 * 4096;
 
 void appendMissing(QStringList& list, const QString& item) {
     if (!list.contains(item))
@@ -28,26 +38,51 @@ QSize targetSize(const QSize& requested) {
     return {width, height};
 }
 
-// The icon drawn at exactly `target`, centred and scaled up when the icon has only smaller
-// sizes; null when the icon yields nothing.
-QPixmap render(const QIcon& icon, const QSize& target) {
-    if (icon.isNull())
-        return {};
-    const QPixmap source = icon.pixmap(target, 1.0);
-    if (source.isNull())
-        return {};
-    if (source.size() == target)
+// `source` on a transparent canvas of exactly `target`, centred and scaled to fit.
+QPixmap fitted(const QPixmap& source, const QSize& target) {
+    if (source.isNull() || source.size() == target)
         return source;
     QPixmap canvas(target);
     canvas.fill(Qt::transparent);
     QPainter painter(&canvas);
     painter.setRenderHint(QPainter::SmoothPixmapTransform);
-    const QSize fitted = source.size().scaled(target, Qt::KeepAspectRatio);
-    painter.drawPixmap(QRect(QPoint((target.width() - fitted.width()) / 2,
-                                    (target.height() - fitted.height()) / 2),
-                             fitted),
-                       source);
+    const QSize size = source.size().scaled(target, Qt::KeepAspectRatio);
+    painter.drawPixmap(
+        QRect(QPoint((target.width() - size.width()) / 2, (target.height() - size.height()) / 2),
+              size),
+        source);
     return canvas;
+}
+
+// The icon drawn at exactly `target` (scaled up when the icon has only smaller sizes); null
+// when the icon yields nothing.
+QPixmap render(const QIcon& icon, const QSize& target) {
+    if (icon.isNull())
+        return {};
+    return fitted(icon.pixmap(target, 1.0), target);
+}
+
+// An icon file named by a desktop entry: read only when it is a regular file of sane size,
+// and decoded at most at kMaxDecodedPixels, or drawn at `target` when it is a vector image.
+QPixmap iconFile(const std::string& path, const QSize& target) {
+    std::optional<std::string> contents = apps::readRegularFile(path, kMaxIconFileBytes);
+    if (!contents)
+        return {};
+    QByteArray bytes = QByteArray::fromRawData(contents->data(), qsizetype(contents->size()));
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::ReadOnly);
+    QImageReader reader(&buffer, QFileInfo(QFile::decodeName(path.c_str())).suffix().toLatin1());
+    const QSize natural = reader.size();
+    const bool vector = reader.format().startsWith("svg");
+    if (!natural.isValid() || natural.isEmpty() ||
+        (!vector && qint64(natural.width()) * natural.height() > kMaxDecodedPixels))
+        return {};
+    if (vector)
+        reader.setScaledSize(natural.scaled(target, Qt::KeepAspectRatio));
+    const QImage image = reader.read();
+    if (image.isNull())
+        return {};
+    return fitted(QPixmap::fromImage(image), target);
 }
 
 // A plain window shape, for when not even the theme's generic icon is there.
@@ -74,8 +109,7 @@ AppIconProvider::AppIconProvider() : QQuickImageProvider(QQuickImageProvider::Pi
 
 void AppIconProvider::prepareIconLookup() {
     // Icon folders by the XDG icon theme rules: the user's first, then the system's.
-    std::vector<std::string> data = apps::dataFolders();
-    std::reverse(data.begin(), data.end());
+    const std::vector<std::string> data = apps::dataFolders();
 
     QStringList themePaths = QIcon::themeSearchPaths();
     appendMissing(themePaths, QDir::homePath() + QStringLiteral("/.icons"));
@@ -103,9 +137,17 @@ QString AppIconProvider::imageId(const QString& desktopFilePath) {
     return QString::fromLatin1(QUrl::toPercentEncoding(desktopFilePath));
 }
 
-QIcon AppIconProvider::entryIcon(const QString& desktopFilePath) {
-    g_autoptr(GDesktopAppInfo) info =
-        g_desktop_app_info_new_from_filename(QFile::encodeName(desktopFilePath).constData());
+QPixmap AppIconProvider::entryIcon(const QString& desktopFilePath, const QSize& target) {
+    // The entry itself is read like the catalogue reads it: GIO never opens the file.
+    const std::optional<std::string> contents = apps::readRegularFile(
+        QFile::encodeName(desktopFilePath).toStdString(), apps::kMaxDesktopFileBytes);
+    if (!contents)
+        return {};
+    g_autoptr(GKeyFile) keyFile = g_key_file_new();
+    if (!g_key_file_load_from_data(keyFile, contents->data(), contents->size(), G_KEY_FILE_NONE,
+                                   nullptr))
+        return {};
+    g_autoptr(GDesktopAppInfo) info = g_desktop_app_info_new_from_keyfile(keyFile);
     if (!info)
         return {};
     GIcon* icon = g_app_info_get_icon(G_APP_INFO(info)); // owned by info
@@ -116,15 +158,17 @@ QIcon AppIconProvider::entryIcon(const QString& desktopFilePath) {
         const gchar* const* names = g_themed_icon_get_names(G_THEMED_ICON(icon));
         for (; names && *names; ++names) {
             const QString name = QString::fromUtf8(*names);
-            if (QIcon::hasThemeIcon(name))
-                return QIcon::fromTheme(name);
+            // A theme icon is a name, not a path: "../x" would lead the lookup out of the
+            // theme folders.
+            if (!name.contains(QLatin1Char('/')) && QIcon::hasThemeIcon(name))
+                return render(QIcon::fromTheme(name), target);
         }
         return {};
     }
     if (G_IS_FILE_ICON(icon)) {
         g_autofree char* path = g_file_get_path(g_file_icon_get_file(G_FILE_ICON(icon)));
-        if (path && QFile::exists(QFile::decodeName(path)))
-            return QIcon(QFile::decodeName(path));
+        if (path)
+            return iconFile(path, target);
     }
     return {};
 }
@@ -136,7 +180,7 @@ QPixmap AppIconProvider::requestPixmap(const QString& id, QSize* size, const QSi
 
     // Qt hands over the id only partly decoded; the path itself was fully encoded.
     const QString path = QUrl::fromPercentEncoding(id.toUtf8());
-    QPixmap pixmap = render(entryIcon(path), target);
+    QPixmap pixmap = entryIcon(path, target);
     if (pixmap.isNull())
         pixmap = render(QIcon::fromTheme(QStringLiteral("application-x-executable")), target);
     if (pixmap.isNull())

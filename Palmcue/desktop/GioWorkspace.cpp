@@ -1,5 +1,9 @@
 #include "desktop/GioWorkspace.h"
 
+#include "apps/ApplicationFolders.h"
+#include "apps/RegularFile.h"
+#include "desktop/GioNaming.h"
+
 #include <gio/gdesktopappinfo.h>
 #include <gio/gio.h>
 #include <sys/wait.h>
@@ -58,21 +62,20 @@ GioWorkspace::GioWorkspace(std::chrono::milliseconds earlyExitWindow)
 std::optional<std::string> GioWorkspace::applicationForIdentifier(const std::string& id) {
     if (id.empty())
         return std::nullopt;
-    g_autoptr(GDesktopAppInfo) info = g_desktop_app_info_new(withDesktopSuffix(id).c_str());
-    if (!info)
-        return std::nullopt;
-    const char* fileName = g_desktop_app_info_get_filename(info);
-    if (!fileName)
-        return std::nullopt;
-    return std::string(fileName);
+    // Resolved by the catalogue rather than by GIO, which would open a FIFO of that name.
+    return desktopCatalogue().find(apps::applicationFolders(), withDesktopSuffix(id));
 }
 
 apps::OpenResult GioWorkspace::open(const std::string& location,
                                     std::function<void(const std::string& reason)> failedLater) {
-    g_autoptr(GDesktopAppInfo) info =
-        location.starts_with('/') ? g_desktop_app_info_new_from_filename(location.c_str())
-                                  : g_desktop_app_info_new(withDesktopSuffix(location).c_str());
-    // GIO refuses entries that are broken, hidden, or whose program is not installed.
+    const std::optional<std::string> file = location.starts_with('/')
+                                                ? std::optional<std::string>(location)
+                                                : applicationForIdentifier(location);
+    // Only a regular file is handed to GIO, which opens it blocking. GIO refuses entries
+    // that are broken, hidden, or whose program is not installed.
+    g_autoptr(GDesktopAppInfo) info = file && apps::regularFileIdentity(*file)
+                                          ? g_desktop_app_info_new_from_filename(file->c_str())
+                                          : nullptr;
     if (!info)
         return {false, "its desktop entry " + location +
                            " cannot be used (missing, broken, or its program is not installed)"};

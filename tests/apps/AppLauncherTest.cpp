@@ -56,6 +56,13 @@ TEST_F(AppLauncherTest, DisplayNameOpensTheFirstMatchOfAFreshScan) {
     EXPECT_EQ(scans, 2);
 }
 
+TEST_F(AppLauncherTest, OpensTheFileByItsOwnBytes) {
+    // A file name that is not UTF-8 shows as U+FFFD; the launch needs the real bytes.
+    catalogue = {{"Menu", QStringLiteral("/sys/men\ufffd.desktop"), "/sys/men\xfc.desktop"}};
+    EXPECT_EQ(open("Menu").result, Result::Opened);
+    EXPECT_EQ(workspace.opened, std::vector<std::string>{"/sys/men\xfc.desktop"});
+}
+
 TEST_F(AppLauncherTest, NameMatchIsExactButNotFormSensitive) {
     EXPECT_EQ(open("terminal").result, Result::NotFound);
     EXPECT_EQ(open("Termina").result, Result::NotFound);

@@ -48,17 +48,17 @@ protected:
 
 } // namespace
 
-TEST(GioNaming, ListsShownEntriesByTheirGioNameSystemFolderFirst) {
+TEST(GioNaming, ListsShownEntriesByTheirGioNameOncePerId) {
     const auto& f = gioFixture();
     const std::vector<AppInfo> expected = {
         {"Bad Interpreter", qs(f.systemApps + "/palmcue-test-bad-interpreter.desktop")},
         {"Failing Tool", qs(f.systemApps + "/palmcue-test-fails.desktop")},
-        {"Marker Tool", qs(f.systemApps + "/palmcue-test-marker.desktop")},
         {"Marker Tool", qs(f.userApps + "/palmcue-test-marker.desktop")},
         {"palmcue-test-noname", qs(f.systemApps + "/palmcue-test-noname.desktop")},
     };
     // Left out: Hidden, NoDisplay, OnlyShowIn another desktop, Type=Link, an unreadable
-    // file and one whose program is not installed.
+    // file, one whose program is not installed, and the system's copy of the marker entry,
+    // which the user's copy replaces.
     EXPECT_EQ(installedApps(), expected);
 }
 
@@ -80,12 +80,13 @@ TEST_F(GioLaunchTest, LaunchedEntryRunsItsCommand) {
     QFile::remove(qs(f.marker("system")));
     QFile::remove(qs(f.marker("user")));
 
-    // By name: the system entry, listed first.
+    // By name and by id: the user's copy, which replaces the system's.
     ASSERT_EQ(open("Marker Tool").result, Result::Opened);
-    EXPECT_TRUE(waitUntil([&] { return QFile::exists(qs(f.marker("system"))); }));
-    // By id: the one GIO resolves, the user's.
+    EXPECT_TRUE(waitUntil([&] { return QFile::exists(qs(f.marker("user"))); }));
+    QFile::remove(qs(f.marker("user")));
     ASSERT_EQ(open("palmcue-test-marker").result, Result::Opened);
     EXPECT_TRUE(waitUntil([&] { return QFile::exists(qs(f.marker("user"))); }));
+    EXPECT_FALSE(QFile::exists(qs(f.marker("system"))));
 }
 
 TEST_F(GioLaunchTest, ProgramThatQuitsAtOnceIsReportedLater) {
