@@ -115,6 +115,7 @@ Popup {
                         source: picker.visible ? "image://appicon/" + encodeURIComponent(appRow.modelData.path) : ""
                     }
                     Text {
+                        objectName: "pickerName_" + appRow.index
                         Layout.fillWidth: true
                         text: appRow.modelData.name
                         textFormat: Text.PlainText

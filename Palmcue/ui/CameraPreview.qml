@@ -61,25 +61,37 @@ ColumnLayout {
         }
     }
 
-    Row {
-        objectName: "statusRow"
-        Layout.alignment: Qt.AlignHCenter
-        spacing: 4
-        Rectangle {
-            objectName: "statusDot"
-            anchors.verticalCenter: parent.verticalCenter
-            width: 6
-            height: 6
-            radius: 3
-            color: preview.detector.isDetecting ? Theme.green : Theme.gray
-        }
-        Text {
-            objectName: "statusText"
-            anchors.verticalCenter: parent.verticalCenter
-            text: preview.detector.statusText
-            textFormat: Text.PlainText
-            font.pixelSize: 10
-            color: Theme.secondary
+    // Centred under the picture, never wider than it: a long status is cut at the end. Not
+    // a layout item of its own, so that the text's full width cannot widen the column.
+    Item {
+        id: statusBox
+        Layout.fillWidth: true
+        implicitHeight: statusRow.implicitHeight
+
+        Row {
+            id: statusRow
+            objectName: "statusRow"
+            anchors.horizontalCenter: parent.horizontalCenter
+            spacing: 4
+            Rectangle {
+                id: statusDot
+                objectName: "statusDot"
+                anchors.verticalCenter: parent.verticalCenter
+                width: 6
+                height: 6
+                radius: 3
+                color: preview.detector.isDetecting ? Theme.green : Theme.gray
+            }
+            Text {
+                objectName: "statusText"
+                anchors.verticalCenter: parent.verticalCenter
+                width: Math.min(implicitWidth, statusBox.width - statusDot.width - statusRow.spacing)
+                text: preview.detector.statusText
+                textFormat: Text.PlainText
+                font.pixelSize: 10
+                color: Theme.secondary
+                elide: Text.ElideRight
+            }
         }
     }
 }

@@ -15,6 +15,8 @@ Item {
     readonly property color tint: valid ? detector.fingerColors[finger] : "transparent"
     readonly property string icon: valid ? detector.fingerIcons[finger] : ""
     readonly property string caption: valid ? " " + detector.fingerNames[finger] + " -> " + detector.mappings[finger] : ""
+    // Room for the label's texts: the picture less 8 on each side and the label's padding.
+    readonly property real labelRoom: Math.max(0, width - 16 - 24)
 
     ColumnLayout {
         anchors.fill: parent
@@ -52,7 +54,10 @@ Item {
             readonly property string text: overlay.icon + overlay.caption
             Layout.alignment: Qt.AlignHCenter
             Layout.bottomMargin: 8
-            implicitWidth: labelRow.implicitWidth + 24
+            // As wide as its text, but no wider than the picture allows: a long application
+            // name is cut at the end. From the texts' natural widths, which do not depend on
+            // the label's.
+            implicitWidth: Math.min(labelIcon.implicitWidth + labelText.implicitWidth, overlay.labelRoom) + 24
             implicitHeight: labelRow.implicitHeight + 8
             radius: 8
             antialiasing: true
@@ -62,6 +67,7 @@ Item {
                 id: labelRow
                 anchors.centerIn: parent
                 Text {
+                    id: labelIcon
                     objectName: "fingerLabelIcon"
                     text: overlay.icon
                     textFormat: Text.PlainText
@@ -70,12 +76,15 @@ Item {
                     anchors.verticalCenter: parent.verticalCenter
                 }
                 Text {
+                    id: labelText
                     objectName: "fingerLabelText"
+                    width: Math.min(implicitWidth, Math.max(0, overlay.labelRoom - labelIcon.implicitWidth))
                     text: overlay.caption
                     textFormat: Text.PlainText
                     font.pixelSize: 13
                     font.bold: true
                     color: "white"
+                    elide: Text.ElideRight
                     anchors.verticalCenter: parent.verticalCenter
                 }
             }

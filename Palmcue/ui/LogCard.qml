@@ -51,8 +51,13 @@ Card {
                 Item {
                     Layout.fillWidth: true
                 }
+                // At the right edge, as wide as its text while the row has room; a long
+                // name is cut at the end instead of widening the card.
                 Text {
                     objectName: "logApp"
+                    Layout.fillWidth: true
+                    Layout.maximumWidth: implicitWidth
+                    elide: Text.ElideRight
                     text: modelData.appName
                     textFormat: Text.PlainText
                     font.pixelSize: 11
