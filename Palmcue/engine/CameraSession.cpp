@@ -69,7 +69,7 @@ void HandDetector::sessionStarted(std::uint64_t generation, bool started,
         return;
     }
     setIsDetecting(true);
-    setStatusText(QStringLiteral("Camera active - show your hand"));
+    setStatusText(cameraActiveStatus());
     QString running =
         QStringLiteral("Session running: ") +
         (captureSession_->isRunning() ? QStringLiteral("true") : QStringLiteral("false"));

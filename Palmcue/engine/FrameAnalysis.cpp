@@ -27,6 +27,7 @@ void HandDetector::analyzeFrame(const SampleBuffer& sampleBuffer) {
     case HandPoseOutcome::Status::PerformFailed:
         postToMain(epoch, [this, text = QString::fromStdString(outcome.errorDescription)] {
             setDebugInfo(QStringLiteral("Handler error: ") + text);
+            setDetectionWorks(false);
         });
         return;
     case HandPoseOutcome::Status::RequestFailed:
@@ -59,6 +60,16 @@ void HandDetector::postToMain(std::uint64_t epoch, std::function<void()> update)
     });
 }
 
+QString HandDetector::cameraActiveStatus() {
+    return QStringLiteral("Camera active - show your hand");
+}
+
+void HandDetector::setDetectionWorks(bool works) {
+    static const QString failing = QStringLiteral("Camera active - hand detection unavailable");
+    if (statusText_ == (works ? failing : cameraActiveStatus()))
+        setStatusText(works ? cameraActiveStatus() : failing);
+}
+
 void HandDetector::handUpdate(const FingerFlags& flags, std::optional<int> single, int raisedCount,
                               float confidence) {
     QStringList names;
@@ -66,6 +77,7 @@ void HandDetector::handUpdate(const FingerFlags& flags, std::optional<int> singl
         if (flags[i])
             names.append(QLatin1String(kFingerNames[i].data(), kFingerNames[i].size()));
     }
+    setDetectionWorks(true);
     setFingerStates(flags);
     setDetectedFinger(single);
     setDebugInfo(QStringLiteral("Hand found! Raised[%1]: %2 | conf=%3")
@@ -76,6 +88,7 @@ void HandDetector::handUpdate(const FingerFlags& flags, std::optional<int> singl
 }
 
 void HandDetector::noHandUpdate() {
+    setDetectionWorks(true);
     setFingerStates({});
     setDetectedFinger(std::nullopt);
     resetHold();

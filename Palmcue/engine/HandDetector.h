@@ -155,6 +155,11 @@ private:
     void handUpdate(const FingerFlags& flags, std::optional<int> single, int raisedCount,
                     float confidence);
     void noHandUpdate();
+    // While the camera runs, the status says whether hands can be detected at all: after a
+    // frame that could not be analysed (models missing, unreadable frame) it stops inviting
+    // the user to show a hand, and says so again once a frame is analysed.
+    void setDetectionWorks(bool works);
+    static QString cameraActiveStatus();
 
     DetectorServices services_;
     QPointer<HandDetector> self_{this}; // for tasks that may outlive the detector

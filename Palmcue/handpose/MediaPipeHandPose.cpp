@@ -9,12 +9,15 @@
 #include "handpose/XnnpackNetwork.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <chrono>
 #include <cmath>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <opencv2/core.hpp>
 #include <opencv2/imgproc.hpp>
+#include <sys/stat.h>
 #include <vector>
 
 #ifndef PALMCUE_MODEL_DIR_BUILD
@@ -60,6 +63,27 @@ std::string frameFault(const ImageView& image) {
         return "the frame's row stride of " + std::to_string(image.bytesPerRow) +
                " bytes does not fit " + std::to_string(image.width) + " BGRA pixels";
     return {};
+}
+
+// Why `path` cannot hold a model, found without opening it (opening a FIFO would block the
+// detection thread for good); empty for a regular file.
+std::string notAModelFile(const std::string& path) {
+    struct stat status {};
+    if (::stat(path.c_str(), &status) != 0) {
+        if (errno == ENOENT || errno == ENOTDIR)
+            return "the hand model is missing (run scripts/fetch-models.sh)";
+        return std::string("the hand model cannot be read (") + std::strerror(errno) + ")";
+    }
+    const char* kind = S_ISREG(status.st_mode)    ? nullptr
+                       : S_ISDIR(status.st_mode)  ? "a folder"
+                       : S_ISFIFO(status.st_mode) ? "a FIFO (named pipe)"
+                       : S_ISSOCK(status.st_mode) ? "a socket"
+                       : S_ISCHR(status.st_mode) || S_ISBLK(status.st_mode)
+                           ? "a device"
+                           : "something other than a file";
+    if (!kind)
+        return {};
+    return std::string("is ") + kind + " where the hand model file should be";
 }
 
 } // namespace
@@ -188,9 +212,8 @@ private:
     std::unique_ptr<XnnpackNetwork> buildNetwork(const char* file, std::size_t inputs,
                                                  std::size_t outputs) {
         const std::string path = (std::filesystem::path(options_.modelDir) / file).string();
-        std::error_code ec;
-        if (!std::filesystem::is_regular_file(path, ec)) {
-            loadError_ = path + ": the hand model is missing (run scripts/fetch-models.sh)";
+        if (const std::string fault = notAModelFile(path); !fault.empty()) {
+            loadError_ = path + ": " + fault;
             return nullptr;
         }
         auto graph = TfliteReader::readFile(path, loadError_);

@@ -120,6 +120,27 @@ TEST_F(PipelineFixture, ErrorsOnlyChangeTheDebugLine) {
     EXPECT_EQ(detector->debugInfo(), "Handler error: unsupported frame format");
 }
 
+TEST_F(PipelineFixture, StatusSaysWhenFramesCannotBeAnalysedAndWhenTheyCanAgain) {
+    detector->start();
+    ASSERT_TRUE(waitUntil([&] { return detector->isDetecting(); }));
+    handPose->script = {HandPoseOutcome::performError("model file missing"),
+                        {},
+                        HandPoseOutcome::requestError("inference failed"),
+                        HandPoseOutcome::performError("model file missing"),
+                        hand({false, true, false, false, false})};
+    const std::vector<QString> expected = {
+        "Camera active - hand detection unavailable", "Camera active - show your hand",
+        "Camera active - show your hand", "Camera active - hand detection unavailable",
+        "Camera active - show your hand"};
+    for (const QString& status : expected) {
+        for (int i = 0; i < 3; ++i)
+            deliver(frameWithImage());
+        drain();
+        EXPECT_EQ(detector->statusText(), status) << detector->debugInfo().toStdString();
+    }
+    detector->stop();
+}
+
 TEST_F(PipelineFixture, UpdatesArriveInFrameOrder) {
     std::vector<QString> texts;
     QObject::connect(detector.get(), &HandDetector::debugInfoChanged,

@@ -9,8 +9,10 @@
 #include "handpose/MediaPipeHandPose.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <cmath>
 #include <cstdio>
+#include <cstring>
 #include <filesystem>
 #include <opencv2/core.hpp>
 #include <opencv2/core/utils/logger.hpp>
@@ -18,6 +20,7 @@
 #include <opencv2/imgproc.hpp>
 #include <opencv2/videoio.hpp>
 #include <string>
+#include <unistd.h>
 #include <vector>
 
 namespace {
@@ -149,6 +152,23 @@ const char* stateText(palmcue::FingerState state) {
     return "unknown";
 }
 
+// Why pictures cannot be written to --draw's path, found before any work is done; empty when
+// they can. Names made from it for several inputs differ only in the file name.
+std::string drawPathFault(const std::string& path) {
+    std::error_code error;
+    if (std::filesystem::is_directory(path, error))
+        return "is a folder; give a file name such as out.png";
+    if (!cv::haveImageWriter(path))
+        return "cannot write pictures of this type; use a name ending in .png or .jpg";
+    const std::filesystem::path parent = std::filesystem::path(path).parent_path();
+    const std::string folder = parent.empty() ? "." : parent.string();
+    if (!std::filesystem::is_directory(folder, error))
+        return "there is no folder " + folder;
+    if (::access(folder.c_str(), W_OK) != 0)
+        return "cannot write into " + folder + " (" + std::strerror(errno) + ")";
+    return {};
+}
+
 std::string drawPath(const Arguments& args, const std::string& input, int frame, bool single) {
     if (single)
         return args.draw;
@@ -205,6 +225,9 @@ public:
         return ok;
     }
 
+    // True once a --draw picture could not be written.
+    bool outputFailed() const { return outputFailed_; }
+
 private:
     bool analyzeFrame(const std::string& input, int frame, cv::Mat& bgr, bool single) {
         cv::cvtColor(bgr, bgra_, cv::COLOR_BGR2BGRA);
@@ -232,12 +255,26 @@ private:
             const cv::Mat canvas = found ? drawHand(bgr, outcome.observations.front()) : bgr;
             const std::string path =
                 drawPath(args_, input, frame, single && args_.inputs.size() == 1);
-            if (!cv::imwrite(path, canvas)) {
-                std::fprintf(stderr, "palmcue-analyze: cannot write %s\n", path.c_str());
+            if (!write(path, canvas))
                 return false;
-            }
         }
         return true;
+    }
+
+    // A picture that cannot be written ends the run: the rest would fail alike.
+    bool write(const std::string& path, const cv::Mat& canvas) {
+        std::string reason;
+        try {
+            if (cv::imwrite(path, canvas))
+                return true;
+            reason = std::strerror(errno);
+        } catch (const cv::Exception& e) {
+            reason = e.err;
+        }
+        std::fprintf(stderr, "palmcue-analyze: cannot write %s: %s\n", path.c_str(),
+                     reason.c_str());
+        outputFailed_ = true;
+        return false;
     }
 
     void printText(const std::string& input, int frame, bool found, float confidence,
@@ -297,6 +334,7 @@ private:
     const Arguments& args_;
     MediaPipeHandPose pose_;
     cv::Mat bgra_;
+    bool outputFailed_ = false;
 };
 
 } // namespace
@@ -309,11 +347,21 @@ int main(int argc, char** argv) {
         usage();
         return 2;
     }
+    if (!args.draw.empty()) {
+        if (const std::string fault = drawPathFault(args.draw); !fault.empty()) {
+            std::fprintf(stderr, "palmcue-analyze: --draw %s: %s\n", args.draw.c_str(),
+                         fault.c_str());
+            return 2;
+        }
+    }
     Analyzer analyzer(args);
     if (!analyzer.load())
         return 2;
     bool ok = true;
-    for (const auto& input : args.inputs)
+    for (const auto& input : args.inputs) {
         ok = analyzer.analyze(input) && ok;
+        if (analyzer.outputFailed())
+            return 2;
+    }
     return ok ? 0 : 1;
 }
