@@ -46,6 +46,10 @@ inline constexpr std::size_t kMaxDesktopFileBytes = 1 << 20;
 // so that a walk reads only the files that are new or changed since the last one and
 // otherwise costs a listing and a stat per entry: an application installed or removed is
 // still seen at the next walk. Only regular files are ever opened. Not thread-safe.
+//
+// What still blocks is a folder on a network mount that stops answering: listing it or
+// stat'ing a file in it waits for the server. Guarding against that would take a thread that
+// can be abandoned; a home or /usr on such a mount hangs the whole desktop session anyway.
 class AppCatalogue {
 public:
     explicit AppCatalogue(NamingRule rule);
