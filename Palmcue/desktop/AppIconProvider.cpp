@@ -7,7 +7,6 @@
 #include <QBuffer>
 #include <QDir>
 #include <QFile>
-#include <QFileInfo>
 #include <QImageReader>
 #include <QPainter>
 #include <QUrl>
@@ -71,9 +70,15 @@ QPixmap iconFile(const std::string& path, const QSize& target) {
     QByteArray bytes = QByteArray::fromRawData(contents->data(), qsizetype(contents->size()));
     QBuffer buffer(&bytes);
     buffer.open(QIODevice::ReadOnly);
-    QImageReader reader(&buffer, QFileInfo(QFile::decodeName(path.c_str())).suffix().toLatin1());
+    // The format by the contents, whatever the name says.
+    QImageReader reader(&buffer);
+    reader.setDecideFormatFromContent(true);
+    // A compressed SVG is inflated whole before anything else: a small file can be huge.
+    const QByteArray format = reader.format();
+    if (format == "svgz")
+        return {};
+    const bool vector = format == "svg";
     const QSize natural = reader.size();
-    const bool vector = reader.format().startsWith("svg");
     if (!natural.isValid() || natural.isEmpty() ||
         (!vector && qint64(natural.width()) * natural.height() > kMaxDecodedPixels))
         return {};

@@ -19,9 +19,10 @@ public:
     static QString imageId(const QString& desktopFilePath);
 
     // The entry's own icon drawn at `target`, or a null pixmap when it has none that can be
-    // found or used. An icon file is used only when it is a regular file of at most 2 MiB
-    // and a bitmap of at most 4096×4096 pixels: a FIFO would block Qt's image thread (and
-    // with it the program's exit), and a huge image would take memory and time.
+    // found or used. An icon file is used only when it is a regular file of at most 2 MiB,
+    // and either a bitmap of at most 4096×4096 pixels or an uncompressed SVG (drawn at
+    // `target`): a FIFO would block Qt's image thread (and with it the program's exit), and a
+    // huge image would take memory and time.
     static QPixmap entryIcon(const QString& desktopFilePath, const QSize& target);
 
     // Qt looks for theme icons only in its own resources on some platforms (offscreen among

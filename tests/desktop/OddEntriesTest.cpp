@@ -9,13 +9,13 @@
 #include "support/FifoWatch.h"
 #include "support/SharedData.h"
 
+#include <QBuffer>
 #include <QFile>
 #include <QImage>
 #include <QImageReader>
 #include <algorithm>
 #include <fstream>
 #include <gtest/gtest.h>
-#include <iterator>
 #include <memory>
 
 using palmcue::ApplicationLauncher;
@@ -77,6 +77,26 @@ protected:
     GioWorkspace workspace;
     palmcue::apps::AppLauncher launcher{workspace, installedApps};
 };
+
+// `data` as a gzip file that stores it uncompressed: what zlib's inflate reads as any other.
+std::string gzipStored(const std::string& data) {
+    std::uint32_t crc = 0xffffffffu;
+    for (const unsigned char byte : data) {
+        crc ^= byte;
+        for (int bit = 0; bit < 8; ++bit)
+            crc = (crc >> 1) ^ (0xedb88320u & (0u - (crc & 1u)));
+    }
+    crc = ~crc;
+    const auto le = [](std::uint32_t value, int bytes) {
+        std::string out;
+        for (int i = 0; i < bytes; ++i)
+            out += char((value >> (8 * i)) & 0xff);
+        return out;
+    };
+    const auto size = std::uint32_t(data.size()); // below 64 KiB: one stored block
+    return std::string("\x1f\x8b\x08\0\0\0\0\0\0\x03\x01", 11) + le(size, 2) +
+           le(~size & 0xffff, 2) + data + le(crc, 4) + le(size, 4);
+}
 
 QImage iconFor(const std::string& desktopFile) {
     AppIconProvider provider;
@@ -184,15 +204,17 @@ TEST(OddIcons, OnlySaneIconFilesAreDrawnElseTheGenericIcon) {
     // A small file that would decode to 200 million pixels.
     QImage wide(20000, 10000, QImage::Format_Mono);
     wide.fill(0);
-    ASSERT_TRUE(wide.save(qs(f.file("wide.png"))));
-    const TestFile widePng(f.file("wide.png"), [&f] {
-        std::ifstream in(f.file("wide.png"), std::ios::binary);
-        return std::string(std::istreambuf_iterator<char>(in), {});
-    }());
-    ASSERT_LT(QFile(qs(widePng.path())).size(), 2 << 20);
+    QByteArray png;
+    QBuffer pngBuffer(&png);
+    ASSERT_TRUE(pngBuffer.open(QIODevice::WriteOnly) && wide.save(&pngBuffer, "PNG"));
+    ASSERT_LT(png.size(), 2 << 20);
+    const TestFile widePng(f.file("wide.png"), png.toStdString());
+    // A bitmap under a vector image's name is still held to the bitmap's bound.
+    const TestFile widePngAsSvg(f.file("wide-png.svg"), png.toStdString());
     for (const auto& [name, icon] :
          {std::pair{"big-svg", bigSvg.path()}, std::pair{"wide-png", widePng.path()},
-          std::pair{"folder", f.root}, std::pair{"device", std::string("/dev/zero")}}) {
+          std::pair{"wide-png-as-svg", widePngAsSvg.path()}, std::pair{"folder", f.root},
+          std::pair{"device", std::string("/dev/zero")}}) {
         const auto file = entryWithIcon(name, icon);
         EXPECT_EQ(iconFor(file->path()), generic) << name;
     }
@@ -200,11 +222,18 @@ TEST(OddIcons, OnlySaneIconFilesAreDrawnElseTheGenericIcon) {
     // A small vector icon is drawn at the requested size, whatever size it declares.
     if (!QImageReader::supportedImageFormats().contains("svg"))
         GTEST_SKIP() << "Qt's SVG image plugin (libqt6svg6) is not installed";
-    const TestFile svg(f.file("green.svg"),
-                       "<svg xmlns='http://www.w3.org/2000/svg' width='100000' height='100000'>"
-                       "<rect width='100000' height='100000' fill='#00ff00'/></svg>");
+    const std::string green =
+        "<svg xmlns='http://www.w3.org/2000/svg' width='100000' height='100000'>"
+        "<rect width='100000' height='100000' fill='#00ff00'/></svg>";
+    const TestFile svg(f.file("green.svg"), green);
     const auto file = entryWithIcon("svg", svg.path());
     const QImage drawn = iconFor(file->path());
     ASSERT_EQ(drawn.size(), QSize(28, 28));
     EXPECT_EQ(drawn.pixelColor(14, 14), QColor(0, 255, 0));
+
+    // The same compressed, under a plain .svg name: refused, as there is no telling how big it
+    // is before it is inflated.
+    const TestFile svgz(f.file("green-gzip.svg"), gzipStored(green));
+    const auto compressed = entryWithIcon("svgz", svgz.path());
+    EXPECT_EQ(iconFor(compressed->path()), generic);
 }
