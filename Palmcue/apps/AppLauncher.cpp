@@ -12,7 +12,8 @@ AppLauncher::open(const std::string& appName,
         return openAt(*location, std::move(failedLater));
 
     // Scanned afresh on every launch: an application installed or removed since the picker
-    // last listed them is seen as it is now. Launches are seconds apart, the scan is cheap.
+    // last listed them is seen as it is now. The desktop catalogue reads only new or changed
+    // entries, so a walk costs a stat per entry.
     const QString wanted = QString::fromStdString(appName).normalized(QString::NormalizationForm_C);
     for (const AppInfo& app : catalogue_()) {
         if (app.name.normalized(QString::NormalizationForm_C) == wanted)
