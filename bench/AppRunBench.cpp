@@ -1,31 +1,34 @@
 // Runs the whole program in one process (the same AppDelegate as palmcue, offscreen unless a
 // display is set), starts detection on a camera file and samples what the process costs:
-// CPU share, resident memory, open files and threads, frames analysed and launches.
+// CPU share, resident memory, open files and threads, frames analysed and launches. At the
+// end it sets the whole program's CPU beside the CPU of the hand-pose step over the same
+// frames (every thread working on them), the step's wall times and the memory.
 //
-//   palmcue-bench-app --camera-file FILE [--seconds N] [--every N]
+//   palmcue-bench-app --camera-file FILE [--seconds N] [--every N] [--warmup N] [--hogs N]
 //
-// Used for the CPU figure of BENCHMARKS.md and, in an AddressSanitizer build, for the soak run.
+// --warmup: seconds after Start left out of the summary (model buffers and caches settle);
+// --hogs: that many processes spin on the CPU meanwhile, for the figures under load.
+// Used for the CPU figures of BENCHMARKS.md and, in an AddressSanitizer build, for the soak run.
+#include "BenchSupport.h"
 #include "PalmcueApp/AppDelegate.h"
 #include "engine/HandDetector.h"
+#include "handpose/MediaPipeHandPose.h"
 
 #include <QApplication>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QFileInfo>
 #include <QTimer>
 #include <cstdio>
-#include <sys/resource.h>
+#include <optional>
 
 namespace {
 
-double cpuSeconds() {
-    rusage usage{};
-    getrusage(RUSAGE_SELF, &usage);
-    return usage.ru_utime.tv_sec + usage.ru_stime.tv_sec +
-           (usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
-}
+using palmcue::bench::processCpuSeconds;
+using palmcue::handpose::DetectionCosts;
 
-long statusField(const char* name) { // kB for VmRSS, a count for Threads
+long statusField(const char* name) { // kB for VmRSS and VmHWM, a count for Threads
     QFile status(QStringLiteral("/proc/self/status"));
     if (!status.open(QIODevice::ReadOnly))
         return -1;
@@ -42,12 +45,41 @@ long openFiles() {
         .size();
 }
 
+// Where the summary's window starts.
+struct Mark {
+    qint64 ms = 0;
+    double cpu = 0.0;
+    DetectionCosts::Totals costs;
+};
+
+void printSummary(const QString& file, const Mark& from, const Mark& to, int hogs) {
+    const DetectionCosts::Totals step = to.costs.since(from.costs);
+    const double seconds = (to.ms - from.ms) / 1000.0;
+    const double programCpu = 100.0 * (to.cpu - from.cpu) / seconds;
+    const double stepCpu = 100.0 * std::chrono::duration<double>(step.cpu).count() / seconds;
+    const double perFrame =
+        step.frames ? std::chrono::duration<double, std::milli>(step.cpu).count() / step.frames
+                    : 0.0;
+    std::printf(
+        "summary: file=%s hogs=%d seconds=%.1f program_cpu%%=%.1f inference_cpu%%=%.1f "
+        "ratio=%.2f frames=%llu with_hand=%llu inference_ms_per_frame=%.1f "
+        "rss_MiB=%.1f peak_rss_MiB=%.1f p50_ms=%.1f p90_ms=%.1f p99_ms=%.1f "
+        "load=%s\n",
+        qPrintable(QFileInfo(file).fileName()), hogs, seconds, programCpu, stepCpu,
+        stepCpu > 0 ? programCpu / stepCpu : 0.0, static_cast<unsigned long long>(step.frames),
+        static_cast<unsigned long long>(step.framesWithHand), perFrame,
+        statusField("VmRSS:") / 1024.0, statusField("VmHWM:") / 1024.0, step.percentileMs(0.5),
+        step.percentileMs(0.9), step.percentileMs(0.99), palmcue::bench::loadAverage().c_str());
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
     QString cameraFile;
     int seconds = 30;
     int every = 10;
+    int warmup = 5;
+    int hogCount = 0;
     for (int i = 1; i + 1 < argc; i += 2) {
         const QByteArray option = argv[i];
         if (option == "--camera-file")
@@ -56,14 +88,21 @@ int main(int argc, char** argv) {
             seconds = std::atoi(argv[i + 1]);
         else if (option == "--every")
             every = std::atoi(argv[i + 1]);
+        else if (option == "--warmup")
+            warmup = std::atoi(argv[i + 1]);
+        else if (option == "--hogs")
+            hogCount = std::atoi(argv[i + 1]);
     }
-    if (cameraFile.isEmpty() || seconds < 1 || every < 1) {
-        std::fprintf(stderr,
-                     "usage: palmcue-bench-app --camera-file FILE [--seconds N] [--every N]\n");
+    if (cameraFile.isEmpty() || seconds < 1 || every < 1 || warmup < 0 || warmup >= seconds ||
+        hogCount < 0) {
+        std::fprintf(stderr, "usage: palmcue-bench-app --camera-file FILE [--seconds N] "
+                             "[--every N] [--warmup N] [--hogs N]\n");
         return 2;
     }
     if (qEnvironmentVariableIsEmpty("DISPLAY") && qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
+    // Forked before any thread exists.
+    palmcue::bench::CpuHogs hogs(hogCount);
 
     int qtArgc = 1;
     QApplication application(qtArgc, argv);
@@ -74,6 +113,7 @@ int main(int argc, char** argv) {
         return 1;
     }
     palmcue::HandDetector* detector = delegate.detector();
+    const DetectionCosts& costs = delegate.handPose()->costs();
     int launches = 0;
     QObject::connect(detector, &palmcue::HandDetector::statusTextChanged, [&] {
         if (detector->statusText().startsWith(QStringLiteral("Launched")))
@@ -85,12 +125,17 @@ int main(int argc, char** argv) {
                 "threads", "analysed", "launches", "status | debug line");
     QElapsedTimer clock;
     clock.start();
-    double lastCpu = cpuSeconds();
+    double lastCpu = processCpuSeconds();
     qint64 lastMs = 0;
+    auto mark = [&] { return Mark{clock.elapsed(), processCpuSeconds(), costs.totals()}; };
+    std::optional<Mark> start;
+    QTimer::singleShot(warmup * 1000, [&] { start = mark(); });
+    if (warmup == 0)
+        start = mark();
     QTimer sampler;
     QObject::connect(&sampler, &QTimer::timeout, [&] {
         const qint64 ms = clock.elapsed();
-        const double cpu = cpuSeconds();
+        const double cpu = processCpuSeconds();
         const double share = 100.0 * (cpu - lastCpu) / ((ms - lastMs) / 1000.0);
         lastCpu = cpu;
         lastMs = ms;
@@ -99,9 +144,12 @@ int main(int argc, char** argv) {
             statusField("VmRSS:") / 1024.0, openFiles(), statusField("Threads:"),
             static_cast<long long>(detector->frameCount() / 3), launches,
             qPrintable(detector->statusText() + QStringLiteral(" | ") + detector->debugInfo()));
-        std::fflush(stdout);
-        if (ms >= seconds * 1000LL)
+        if (ms >= seconds * 1000LL) {
+            if (start)
+                printSummary(cameraFile, *start, mark(), hogCount);
             QApplication::quit();
+        }
+        std::fflush(stdout);
     });
     sampler.start(every * 1000);
     const int status = QApplication::exec();

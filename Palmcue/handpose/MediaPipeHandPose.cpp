@@ -11,6 +11,7 @@
 #include <chrono>
 #include <cmath>
 #include <cstdlib>
+#include <ctime>
 #include <filesystem>
 #include <opencv2/core.hpp>
 #include <opencv2/imgproc.hpp>
@@ -33,6 +34,12 @@ constexpr int kMaxBytesPerRow = 1 << 20;
 
 // A joint further outside the frame than this (fraction of the frame) gets no confidence.
 constexpr double kOutsideMargin = 0.05;
+
+std::chrono::nanoseconds threadCpuTime() {
+    timespec t{};
+    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t);
+    return std::chrono::seconds(t.tv_sec) + std::chrono::nanoseconds(t.tv_nsec);
+}
 
 double msSince(Clock::time_point start) {
     return std::chrono::duration<double, std::milli>(Clock::now() - start).count();
@@ -148,6 +155,11 @@ public:
     }
 
     const StageTimes& times() const { return times_; }
+
+    // CPU time of every thread that works on a frame: the caller's and the pool's.
+    std::chrono::nanoseconds cpuTime() const {
+        return threadCpuTime() + (pool_ ? pool_->workerCpuTime() : std::chrono::nanoseconds(0));
+    }
 
 private:
     static bool run(XnnpackNetwork& network, VariantChooser& chooser, double& ms,
@@ -310,6 +322,16 @@ MediaPipeHandPose::MediaPipeHandPose(Options options)
 MediaPipeHandPose::~MediaPipeHandPose() = default;
 
 HandPoseOutcome MediaPipeHandPose::detect(const ImageView& image, int maximumHandCount) {
+    const auto start = Clock::now();
+    const auto cpuStart = pipeline_->cpuTime();
+    HandPoseOutcome outcome = detectOrExplain(image, maximumHandCount);
+    if (outcome.status == HandPoseOutcome::Status::Ok)
+        costs_.record(Clock::now() - start, pipeline_->cpuTime() - cpuStart,
+                      !outcome.observations.empty());
+    return outcome;
+}
+
+HandPoseOutcome MediaPipeHandPose::detectOrExplain(const ImageView& image, int maximumHandCount) {
     try {
         return pipeline_->detect(image, maximumHandCount);
     } catch (const cv::Exception& e) {

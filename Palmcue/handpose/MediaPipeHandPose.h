@@ -5,6 +5,7 @@
 #pragma once
 
 #include "engine/Services.h"
+#include "handpose/DetectionCosts.h"
 
 #include <cstddef>
 #include <memory>
@@ -51,10 +52,15 @@ public:
     bool load(std::string& error);
 
     const StageTimes& lastStageTimes() const;
+    // Every detect() that ran the models so far; readable from any thread.
+    const DetectionCosts& costs() const { return costs_; }
 
 private:
+    HandPoseOutcome detectOrExplain(const ImageView& image, int maximumHandCount);
+
     class Pipeline;
     std::unique_ptr<Pipeline> pipeline_;
+    DetectionCosts costs_;
 };
 
 } // namespace palmcue::handpose
