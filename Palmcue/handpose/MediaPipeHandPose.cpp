@@ -4,7 +4,6 @@
 #include "handpose/PalmDecoder.h"
 #include "handpose/TfliteReader.h"
 #include "handpose/ThreadPool.h"
-#include "handpose/VariantChooser.h"
 #include "handpose/XnnpackNetwork.h"
 
 #include <algorithm>
@@ -13,6 +12,7 @@
 #include <cstdlib>
 #include <ctime>
 #include <filesystem>
+#include <malloc.h>
 #include <opencv2/core.hpp>
 #include <opencv2/imgproc.hpp>
 #include <vector>
@@ -88,14 +88,6 @@ public:
             return false;
         }
         pool_ = std::make_unique<ThreadPool>(std::max(1, options_.threads));
-        // On a quiet machine the pool wins (~11 against ~14 ms a frame on two cores), but when
-        // other processes keep the cores busy each of the ~150 operators waits for the pool's
-        // worker to be scheduled: p90 120 ms against 36 ms on one thread. So with a pool each
-        // network also gets a runtime on the calling thread, and the faster one lately runs. The
-        // price is a second copy of the packed weights, ~10 MB.
-        pools_ = {pool_->handle(), nullptr};
-        if (!pools_[0])
-            pools_ = {nullptr};
         palm_ = buildNetwork(kPalmModelFile, 1, 2);
         if (palm_)
             landmark_ = buildNetwork(kLandmarkModelFile, 1, 4);
@@ -111,11 +103,12 @@ public:
             error = loadError_;
             return false;
         }
-        palmChooser_ = VariantChooser(palm_->runtimeCount());
-        landmarkChooser_ = VariantChooser(landmark_->runtimeCount());
         cropBgra_.create(kLandmarkSize, kLandmarkSize, CV_8UC4);
         cropRgb_.create(kLandmarkSize, kLandmarkSize, CV_8UC3);
         letterboxRgb_ = cv::Mat::zeros(kPalmSize, kPalmSize, CV_8UC3);
+        // The model files, the widened weights and XNNPACK's build scratch are free now, but
+        // malloc keeps freed pages of a thread's arena resident: give them back.
+        malloc_trim(0);
         return true;
     }
 
@@ -134,7 +127,7 @@ public:
                             std::size_t(image.bytesPerRow));
         prepareLetterbox(frame);
 
-        if (!run(*palm_, palmChooser_, times_.palm, times_.palmRuntime, error))
+        if (!run(*palm_, times_.palm, error))
             return HandPoseOutcome::requestError(error);
 
         const auto& palms = palm_->output(0).size() > palm_->output(1).size()
@@ -144,7 +137,7 @@ public:
         if (!palms.empty()) {
             const HandRegion region = HandRegion::fromPalm(toFramePixels(palms.front()));
             prepareCrop(frame, region);
-            if (!run(*landmark_, landmarkChooser_, times_.landmark, times_.landmarkRuntime, error))
+            if (!run(*landmark_, times_.landmark, error))
                 return HandPoseOutcome::requestError(error);
             const float presence = landmark_->output(1)[0];
             if (presence >= kPresenceThreshold)
@@ -162,15 +155,11 @@ public:
     }
 
 private:
-    static bool run(XnnpackNetwork& network, VariantChooser& chooser, double& ms,
-                    std::size_t& runtime, std::string& error) {
-        runtime = chooser.choose();
+    static bool run(XnnpackNetwork& network, double& ms, std::string& error) {
         const auto start = Clock::now();
-        if (!network.run(error, runtime))
+        if (!network.run(error))
             return false;
-        const auto took = Clock::now() - start;
-        chooser.report(runtime, took);
-        ms = std::chrono::duration<double, std::milli>(took).count();
+        ms = msSince(start);
         return true;
     }
 
@@ -192,8 +181,7 @@ private:
                          std::to_string(graph->outputs.size());
             return nullptr;
         }
-        return XnnpackNetwork::create(std::make_shared<const ModelGraph>(std::move(*graph)), pools_,
-                                      loadError_);
+        return XnnpackNetwork::create(std::move(*graph), pool_->handle(), loadError_);
     }
 
     bool checkShapes() {
@@ -304,9 +292,6 @@ private:
     Options options_;
     std::string loadError_;
     std::unique_ptr<ThreadPool> pool_;
-    std::vector<pthreadpool*> pools_;
-    VariantChooser palmChooser_{1};
-    VariantChooser landmarkChooser_{1};
     std::unique_ptr<XnnpackNetwork> palm_;
     std::unique_ptr<XnnpackNetwork> landmark_;
     PalmDecoder decoder_;

@@ -315,70 +315,92 @@ private:
 
 } // namespace
 
-XnnpackNetwork::XnnpackNetwork(std::shared_ptr<const ModelGraph> graph)
-    : graph_(std::move(graph)) {}
+XnnpackNetwork::XnnpackNetwork(ModelGraph graph) : graph_(std::move(graph)) {}
 
 XnnpackNetwork::~XnnpackNetwork() {
-    for (xnn_runtime* runtime : runtimes_)
-        xnn_delete_runtime(runtime);
+    if (runtime_)
+        xnn_delete_runtime(runtime_);
 }
 
-std::unique_ptr<XnnpackNetwork> XnnpackNetwork::create(std::shared_ptr<const ModelGraph> graph,
-                                                       pthreadpool* pool, std::string& error) {
-    return create(std::move(graph), std::span<pthreadpool* const>(&pool, 1), error);
-}
-
-std::unique_ptr<XnnpackNetwork> XnnpackNetwork::create(std::shared_ptr<const ModelGraph> graph,
-                                                       std::span<pthreadpool* const> pools,
+std::unique_ptr<XnnpackNetwork> XnnpackNetwork::create(ModelGraph graph, pthreadpool* pool,
                                                        std::string& error) {
     std::unique_ptr<XnnpackNetwork> network(new XnnpackNetwork(std::move(graph)));
     try {
-        if (pools.empty())
-            throw ModelError("no runtime asked for");
-        network->build(pools);
+        network->build(pool);
     } catch (const ModelError& e) {
-        error = network->graph_->source + ": " + e.what();
+        error = network->graph_.source + ": " + e.what();
         return nullptr;
     } catch (const std::bad_alloc&) {
-        error = network->graph_->source + ": out of memory while building the network";
+        error = network->graph_.source + ": out of memory while building the network";
         return nullptr;
     }
     return network;
 }
 
-void XnnpackNetwork::build(std::span<pthreadpool* const> pools) {
+void XnnpackNetwork::build(pthreadpool* pool) {
     if (xnn_initialize(nullptr) != xnn_status_success)
         throw ModelError("XNNPACK cannot run on this processor");
-    for (const int t : graph_->inputs)
-        inputs_.emplace_back(graph_->tensors[t].elementCount() + kSlackFloats, 0.0f);
-    for (const int t : graph_->outputs)
-        outputs_.emplace_back(graph_->tensors[t].elementCount() + kSlackFloats, 0.0f);
-    runtimes_.reserve(pools.size());
-    // Each runtime gets a subgraph of its own: creating a runtime rewrites its subgraph.
-    for (pthreadpool* pool : pools) {
-        xnn_subgraph_t raw = nullptr;
-        if (xnn_create_subgraph(std::uint32_t(graph_->tensors.size()), 0, &raw) !=
-            xnn_status_success)
-            throw ModelError("XNNPACK could not create a subgraph");
-        std::unique_ptr<xnn_subgraph, SubgraphDeleter> subgraph(raw);
-        Importer importer(*graph_, raw);
-        importer.import();
-        xnn_runtime_t runtime = nullptr;
-        if (xnn_create_runtime_v2(raw, pool, 0, &runtime) != xnn_status_success)
-            throw ModelError("XNNPACK could not create the runtime");
-        runtimes_.push_back(runtime);
+    for (const int t : graph_.inputs)
+        inputs_.emplace_back(graph_.tensors[t].elementCount() + kSlackFloats, 0.0f);
+    for (const int t : graph_.outputs)
+        outputs_.emplace_back(graph_.tensors[t].elementCount() + kSlackFloats, 0.0f);
+    xnn_subgraph_t raw = nullptr;
+    if (xnn_create_subgraph(std::uint32_t(graph_.tensors.size()), 0, &raw) != xnn_status_success)
+        throw ModelError("XNNPACK could not create a subgraph");
+    // The runtime keeps what it needs: the subgraph goes once the runtime is built.
+    std::unique_ptr<xnn_subgraph, SubgraphDeleter> subgraph(raw);
+    Importer importer(graph_, raw);
+    importer.import();
+    // On a pool, the workers would otherwise spin after a run, waiting for the next one that
+    // comes only with the next frame; with the flag they sleep once the last operator is done.
+    if (xnn_create_runtime_v2(raw, pool, pool ? XNN_FLAG_YIELD_WORKERS : 0, &runtime_) !=
+        xnn_status_success)
+        throw ModelError("XNNPACK could not create the runtime");
 
-        std::vector<xnn_external_value> bindings;
-        for (std::size_t i = 0; i < graph_->inputs.size(); ++i)
-            bindings.push_back({std::uint32_t(graph_->inputs[i]), inputs_[i].data()});
-        for (std::size_t i = 0; i < graph_->outputs.size(); ++i)
-            if (!importer.assembled(graph_->outputs[i]))
-                bindings.push_back({std::uint32_t(graph_->outputs[i]), outputs_[i].data()});
-        for (const auto& view : importer.views())
-            bindings.push_back(
-                {std::uint32_t(view.tensor), outputs_[view.output].data() + view.offset});
-        if (xnn_setup_runtime(runtime, bindings.size(), bindings.data()) != xnn_status_success)
-            throw ModelError("XNNPACK could not bind the input and output buffers");
+    std::vector<xnn_external_value> bindings;
+    for (std::size_t i = 0; i < graph_.inputs.size(); ++i)
+        bindings.push_back({std::uint32_t(graph_.inputs[i]), inputs_[i].data()});
+    for (std::size_t i = 0; i < graph_.outputs.size(); ++i)
+        if (!importer.assembled(graph_.outputs[i]))
+            bindings.push_back({std::uint32_t(graph_.outputs[i]), outputs_[i].data()});
+    for (const auto& view : importer.views())
+        bindings.push_back(
+            {std::uint32_t(view.tensor), outputs_[view.output].data() + view.offset});
+    if (xnn_setup_runtime(runtime_, bindings.size(), bindings.data()) != xnn_status_success)
+        throw ModelError("XNNPACK could not bind the input and output buffers");
+    releasePackedConstants();
+}
+
+void XnnpackNetwork::releasePackedConstants() {
+    // XNNPACK copies the filters and biases of convolutions and fully connected layers, and
+    // PReLU slopes, into its packed layout when it creates the operators, and this snapshot
+    // (no weights cache) never reads the originals again. Other constants (an operand of an
+    // addition, say) are read as they are at every run and stay.
+    std::vector<int> packed(graph_.tensors.size(), 0); // readers that pack, or -1 if any other
+    for (const GraphOp& op : graph_.ops) {
+        for (std::size_t i = 0; i < op.inputs.size(); ++i) {
+            const int t = op.inputs[i];
+            if (t < 0 || packed[std::size_t(t)] < 0)
+                continue;
+            const bool packs = ((op.kind == OpKind::Conv2D || op.kind == OpKind::DepthwiseConv2D ||
+                                 op.kind == OpKind::FullyConnected) &&
+                                i >= 1) ||
+                               (op.kind == OpKind::PRelu && i == 1);
+            packed[std::size_t(t)] = packs ? packed[std::size_t(t)] + 1 : -1;
+        }
+    }
+    for (const int t : graph_.inputs)
+        packed[std::size_t(t)] = -1;
+    for (const int t : graph_.outputs)
+        packed[std::size_t(t)] = -1;
+    for (std::size_t t = 0; t < graph_.tensors.size(); ++t) {
+        if (packed[t] <= 0)
+            continue;
+        std::vector<float>& constant = graph_.tensors[t].constant;
+        // Poisoned before it goes, so that a runtime that still read it would compute NaNs and
+        // fail the tests rather than go on with numbers that happen to be still in memory.
+        std::fill(constant.begin(), constant.end(), std::numeric_limits<float>::quiet_NaN());
+        std::vector<float>().swap(constant);
     }
 }
 
@@ -390,13 +412,9 @@ std::span<const float> XnnpackNetwork::output(std::size_t index) const {
     return std::span<const float>(outputs_.at(index)).first(outputs_[index].size() - kSlackFloats);
 }
 
-bool XnnpackNetwork::run(std::string& error, std::size_t runtime) {
-    if (runtime >= runtimes_.size()) {
-        error = graph_->source + ": no runtime " + std::to_string(runtime);
-        return false;
-    }
-    if (xnn_invoke_runtime(runtimes_[runtime]) != xnn_status_success) {
-        error = graph_->source + ": XNNPACK failed to run the network";
+bool XnnpackNetwork::run(std::string& error) {
+    if (xnn_invoke_runtime(runtime_) != xnn_status_success) {
+        error = graph_.source + ": XNNPACK failed to run the network";
         return false;
     }
     return true;
