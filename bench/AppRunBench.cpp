@@ -4,10 +4,12 @@
 // end it sets the whole program's CPU beside the CPU of the hand-pose step over the same
 // frames (every thread working on them), the step's wall times and the memory.
 //
-//   palmcue-bench-app --camera-file FILE [--seconds N] [--every N] [--warmup N] [--hogs N]
+//   palmcue-bench-app --camera-file FILE [--seconds N] [--every N]
+//                     [--summary] [--warmup N] [--hogs N]
 //
-// --warmup: seconds after Start left out of the summary (model buffers and caches settle);
-// --hogs: that many processes spin on the CPU meanwhile, for the figures under load.
+// --summary: end with that comparison, over the run less its first --warmup seconds (default
+// 5, at most half the run: model buffers and caches settle); --hogs: that many processes spin
+// on the CPU meanwhile, for the figures under load.
 // Used for the CPU figures of BENCHMARKS.md and, in an AddressSanitizer build, for the soak run.
 #include "BenchSupport.h"
 #include "PalmcueApp/AppDelegate.h"
@@ -20,7 +22,9 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QTimer>
+#include <algorithm>
 #include <cstdio>
+#include <map>
 #include <optional>
 
 namespace {
@@ -45,12 +49,45 @@ long openFiles() {
         .size();
 }
 
+// CPU time of each live thread of this process so far, in seconds, summed by thread name.
+std::map<QByteArray, double> threadCpuSeconds() {
+    std::map<QByteArray, double> byName;
+    const QDir tasks(QStringLiteral("/proc/self/task"));
+    for (const QString& tid : tasks.entryList(QDir::Dirs | QDir::NoDotAndDotDot)) {
+        QFile comm(tasks.filePath(tid + QStringLiteral("/comm")));
+        QFile schedstat(tasks.filePath(tid + QStringLiteral("/schedstat")));
+        if (!comm.open(QIODevice::ReadOnly) || !schedstat.open(QIODevice::ReadOnly))
+            continue; // the thread has just ended
+        const QByteArray name = comm.readAll().trimmed();
+        byName[name] += schedstat.readAll().split(' ').first().toDouble() / 1e9;
+    }
+    return byName;
+}
+
 // Where the summary's window starts.
 struct Mark {
     qint64 ms = 0;
     double cpu = 0.0;
     DetectionCosts::Totals costs;
+    std::map<QByteArray, double> threads;
 };
+
+// The threads that used the most CPU between the marks, as shares of one core; threads that
+// ended meanwhile are left out.
+void printThreads(const Mark& from, const Mark& to) {
+    const double seconds = (to.ms - from.ms) / 1000.0;
+    std::vector<std::pair<double, QByteArray>> shares;
+    for (const auto& [name, cpu] : to.threads) {
+        const auto before = from.threads.find(name);
+        shares.emplace_back(
+            100.0 * (cpu - (before == from.threads.end() ? 0.0 : before->second)) / seconds, name);
+    }
+    std::sort(shares.rbegin(), shares.rend());
+    std::printf("threads:");
+    for (std::size_t i = 0; i < shares.size() && i < 8; ++i)
+        std::printf(" %s=%.1f%%", shares[i].second.constData(), shares[i].first);
+    std::printf("\n");
+}
 
 void printSummary(const QString& file, const Mark& from, const Mark& to, int hogs) {
     const DetectionCosts::Totals step = to.costs.since(from.costs);
@@ -78,10 +115,19 @@ int main(int argc, char** argv) {
     QString cameraFile;
     int seconds = 30;
     int every = 10;
-    int warmup = 5;
+    int warmup = -1;
     int hogCount = 0;
-    for (int i = 1; i + 1 < argc; i += 2) {
+    bool summary = false;
+    for (int i = 1; i < argc; ++i) {
         const QByteArray option = argv[i];
+        if (option == "--summary") {
+            summary = true;
+            continue;
+        }
+        if (i + 1 == argc) {
+            cameraFile.clear(); // an option without its value
+            break;
+        }
         if (option == "--camera-file")
             cameraFile = QString::fromLocal8Bit(argv[i + 1]);
         else if (option == "--seconds")
@@ -92,11 +138,13 @@ int main(int argc, char** argv) {
             warmup = std::atoi(argv[i + 1]);
         else if (option == "--hogs")
             hogCount = std::atoi(argv[i + 1]);
+        ++i;
     }
-    if (cameraFile.isEmpty() || seconds < 1 || every < 1 || warmup < 0 || warmup >= seconds ||
-        hogCount < 0) {
+    if (warmup < 0)
+        warmup = std::min(5, seconds / 2);
+    if (cameraFile.isEmpty() || seconds < 1 || every < 1 || warmup >= seconds || hogCount < 0) {
         std::fprintf(stderr, "usage: palmcue-bench-app --camera-file FILE [--seconds N] "
-                             "[--every N] [--warmup N] [--hogs N]\n");
+                             "[--every N] [--summary] [--warmup N] [--hogs N]\n");
         return 2;
     }
     if (qEnvironmentVariableIsEmpty("DISPLAY") && qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
@@ -127,12 +175,15 @@ int main(int argc, char** argv) {
     clock.start();
     double lastCpu = processCpuSeconds();
     qint64 lastMs = 0;
-    auto mark = [&] { return Mark{clock.elapsed(), processCpuSeconds(), costs.totals()}; };
+    auto mark = [&] {
+        return Mark{clock.elapsed(), processCpuSeconds(), costs.totals(), threadCpuSeconds()};
+    };
     std::optional<Mark> start;
     QTimer::singleShot(warmup * 1000, [&] { start = mark(); });
     if (warmup == 0)
         start = mark();
     QTimer sampler;
+    sampler.setTimerType(Qt::PreciseTimer); // a coarse timer may fire early and miss the end
     QObject::connect(&sampler, &QTimer::timeout, [&] {
         const qint64 ms = clock.elapsed();
         const double cpu = processCpuSeconds();
@@ -145,8 +196,11 @@ int main(int argc, char** argv) {
             static_cast<long long>(detector->frameCount() / 3), launches,
             qPrintable(detector->statusText() + QStringLiteral(" | ") + detector->debugInfo()));
         if (ms >= seconds * 1000LL) {
-            if (start)
-                printSummary(cameraFile, *start, mark(), hogCount);
+            if (summary && start) {
+                const Mark end = mark();
+                printThreads(*start, end);
+                printSummary(cameraFile, *start, end, hogCount);
+            }
             QApplication::quit();
         }
         std::fflush(stdout);
