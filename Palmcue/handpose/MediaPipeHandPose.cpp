@@ -97,7 +97,8 @@ public:
             error = loadError_;
             return false;
         }
-        if (!checkShapes()) {
+        // The landmark model runs after the palm model, never beside it.
+        if (!checkShapes() || !palm_->shareIntermediatesWith(*landmark_, loadError_)) {
             palm_.reset();
             landmark_.reset();
             error = loadError_;

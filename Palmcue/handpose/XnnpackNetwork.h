@@ -1,10 +1,11 @@
 // One model imported into an XNNPACK runtime. The runtime is built once and bound once to the
-// input and output buffers owned here, so running it allocates nothing. The weights live once,
-// in XNNPACK's packed form: the graph's own copies of them are released after the build.
+// input, output and intermediate buffers owned here, so running it allocates nothing. The weights
+// live once, in XNNPACK's packed form: the graph's own copies of them are released after the build.
 #pragma once
 
 #include "handpose/ModelGraph.h"
 
+#include <cstdint>
 #include <memory>
 #include <span>
 #include <string>
@@ -34,15 +35,37 @@ public:
 
     bool run(std::string& error);
 
+    // Bytes of the buffer that holds the tensors between operators.
+    std::size_t intermediateBytes() const { return intermediates_->size() * sizeof(float); }
+    // Makes this network and `other` keep their tensors between operators in one buffer, the
+    // larger of the two. Only for networks that never run at the same time. False (and the
+    // networks unusable) if XNNPACK refuses the new buffer.
+    bool shareIntermediatesWith(XnnpackNetwork& other, std::string& error);
+
 private:
+    struct Bound {
+        std::uint32_t value;
+        float* data;
+    };
+    struct Placed {
+        std::uint32_t value;
+        std::size_t offset; // in floats from the start of the buffer
+    };
+
     explicit XnnpackNetwork(ModelGraph graph);
     void build(pthreadpool* pool);
+    bool bind(std::string& error);
     void releasePackedConstants();
 
     ModelGraph graph_;
     // XNNPACK may read a little past the end of an input: each buffer carries slack.
     std::vector<std::vector<float>> inputs_;
     std::vector<std::vector<float>> outputs_;
+    std::vector<Bound> ioBindings_; // inputs, outputs and the tensors viewed in outputs
+    // Every tensor between operators, at the offset our plan gave it.
+    std::shared_ptr<std::vector<float>> intermediates_;
+    std::vector<Placed> placed_;
+    std::size_t plannedFloats_ = 0;
     xnn_runtime* runtime_ = nullptr;
 };
 
