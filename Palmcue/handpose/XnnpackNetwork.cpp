@@ -477,7 +477,13 @@ bool XnnpackNetwork::shareIntermediatesWith(XnnpackNetwork& other, std::string& 
         bufferFloats(std::max(plannedFloats_, other.plannedFloats_)), 0.0f);
     intermediates_ = shared;
     other.intermediates_ = shared;
-    return bind(error) && other.bind(error);
+    for (XnnpackNetwork* network : {this, &other}) {
+        if (!network->bind(error)) {
+            error = network->graph_.source + ": " + error;
+            return false;
+        }
+    }
+    return true;
 }
 
 std::span<float> XnnpackNetwork::input(std::size_t index) {
