@@ -1,7 +1,12 @@
-// palmcue-bench-handpose [--threads N] [--iterations N] [--photo FILE]
-// Times MediaPipeHandPose::detect on a 1280×720 BGRA frame (a hand photo from ../shared/hands
-// placed on a camera-sized canvas, else a synthetic picture) and prints the median and 90th
-// percentile of each stage. Target: median total ≤ 10 ms with 2 threads.
+// palmcue-bench-handpose [--threads N] [--iterations N] [--interval MS] [--hogs N]
+//                        [--photo FILE | --no-hand]
+// Runs MediaPipeHandPose::detect on a 1280×720 BGRA frame (a hand photo from ../shared/hands
+// placed on a camera-sized canvas, else a synthetic picture; --no-hand: the bare canvas), one
+// frame every --interval ms as the camera paces the analysed frames (0: back to back), and
+// prints the wall time of each stage, the step's CPU per frame (every thread working on it)
+// and the whole process's CPU per frame, which also counts what a pool does between frames.
+// --hogs N keeps N other processes spinning on the CPU meanwhile.
+#include "BenchSupport.h"
 #include "handpose/MediaPipeHandPose.h"
 
 #include <algorithm>
@@ -11,6 +16,7 @@
 #include <opencv2/imgcodecs.hpp>
 #include <opencv2/imgproc.hpp>
 #include <string>
+#include <thread>
 #include <vector>
 
 namespace {
@@ -22,7 +28,7 @@ constexpr int kHeight = 720;
 
 cv::Mat cameraFrame(const std::string& photoPath, std::string& description) {
     cv::Mat canvas(kHeight, kWidth, CV_8UC3, cv::Scalar(90, 100, 110));
-    cv::Mat photo = cv::imread(photoPath, cv::IMREAD_COLOR);
+    cv::Mat photo = photoPath.empty() ? cv::Mat() : cv::imread(photoPath, cv::IMREAD_COLOR);
     if (!photo.empty()) {
         const double scale = std::min(double(kWidth) / photo.cols, double(kHeight) / photo.rows);
         cv::Mat scaled;
@@ -30,6 +36,8 @@ cv::Mat cameraFrame(const std::string& photoPath, std::string& description) {
         scaled.copyTo(canvas(cv::Rect((kWidth - scaled.cols) / 2, (kHeight - scaled.rows) / 2,
                                       scaled.cols, scaled.rows)));
         description = photoPath + " scaled onto 1280x720";
+    } else if (photoPath.empty()) {
+        description = "plain 1280x720 picture (no hand)";
     } else {
         for (int y = 0; y < kHeight; ++y)
             for (int x = 0; x < kWidth; ++x)
@@ -52,18 +60,33 @@ double percentile(std::vector<double> values, double p) {
 } // namespace
 
 int main(int argc, char** argv) {
-    int threads = 2;
+    int threads = 1;
     int iterations = 200;
+    int intervalMs = 100;
+    int hogCount = 0;
     std::string photo = std::string(PALMCUE_SHARED_DIR) + "/hands/gr_pointing_up.jpg";
-    for (int i = 1; i + 1 < argc; i += 2) {
+    for (int i = 1; i < argc; ++i) {
         const std::string arg = argv[i];
-        if (arg == "--threads")
-            threads = std::max(1, std::atoi(argv[i + 1]));
-        else if (arg == "--iterations")
-            iterations = std::max(1, std::atoi(argv[i + 1]));
-        else if (arg == "--photo")
-            photo = argv[i + 1];
+        const bool hasValue = i + 1 < argc;
+        if (arg == "--no-hand")
+            photo.clear();
+        else if (arg == "--threads" && hasValue)
+            threads = std::max(1, std::atoi(argv[++i]));
+        else if (arg == "--iterations" && hasValue)
+            iterations = std::max(1, std::atoi(argv[++i]));
+        else if (arg == "--interval" && hasValue)
+            intervalMs = std::max(0, std::atoi(argv[++i]));
+        else if (arg == "--hogs" && hasValue)
+            hogCount = std::max(0, std::atoi(argv[++i]));
+        else if (arg == "--photo" && hasValue)
+            photo = argv[++i];
+        else {
+            std::fprintf(stderr, "usage: palmcue-bench-handpose [--threads N] [--iterations N] "
+                                 "[--interval MS] [--hogs N] [--photo FILE | --no-hand]\n");
+            return 2;
+        }
     }
+    palmcue::bench::CpuHogs hogs(hogCount);
 
     std::string description;
     const cv::Mat frame = cameraFrame(photo, description);
@@ -83,35 +106,48 @@ int main(int argc, char** argv) {
     for (int i = 0; i < 10; ++i)
         pose.detect(view, 1);
 
+    const auto before = pose.costs().totals();
+    const double cpuBefore = palmcue::bench::processCpuSeconds();
     std::vector<double> palm, landmark, prePost, total;
-    int found = 0, palmSingle = 0, landmarkSingle = 0;
+    int found = 0;
+    auto next = std::chrono::steady_clock::now();
     for (int i = 0; i < iterations; ++i) {
+        std::this_thread::sleep_until(next);
+        next += std::chrono::milliseconds(intervalMs);
+        const auto start = std::chrono::steady_clock::now();
         const auto outcome = pose.detect(view, 1);
+        const double ms =
+            std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start)
+                .count();
         if (outcome.status != palmcue::HandPoseOutcome::Status::Ok) {
             std::fprintf(stderr, "palmcue-bench-handpose: %s\n", outcome.errorDescription.c_str());
             return 1;
         }
         found += !outcome.observations.empty();
         const auto& t = pose.lastStageTimes();
-        palmSingle += t.palmRuntime == 1;
-        landmarkSingle += !outcome.observations.empty() && t.landmarkRuntime == 1;
         palm.push_back(t.palm);
         landmark.push_back(t.landmark);
         prePost.push_back(t.prePost);
-        total.push_back(t.palm + t.landmark + t.prePost);
+        total.push_back(ms);
     }
+    // The process's CPU up to the next frame: what a pool spins after the last one counts too.
+    std::this_thread::sleep_until(next);
+    const double processMs = 1000.0 * (palmcue::bench::processCpuSeconds() - cpuBefore);
+    const auto step = pose.costs().totals().since(before);
 
-    std::printf("frame: %s\nthreads: %d, iterations: %d, hand found in %d, model load + "
-                "network build: %.1f ms\n",
-                description.c_str(), threads, iterations, found, loadMs);
-    if (threads > 1)
-        std::printf("run on the calling thread alone: palm %d of %d frames, landmark %d of %d\n",
-                    palmSingle, iterations, landmarkSingle, found);
-    std::printf("%-10s %10s %10s\n", "stage", "median ms", "p90 ms");
+    std::printf("frame: %s\nthreads: %d, iterations: %d, one every %d ms, hand found in %d, "
+                "model load + network build: %.1f ms\n",
+                description.c_str(), threads, iterations, intervalMs, found, loadMs);
+    std::printf("other processes spinning: %d, load average %s\n", hogCount,
+                palmcue::bench::loadAverage().c_str());
+    std::printf("%-10s %10s %10s %10s\n", "stage", "median ms", "p90 ms", "p99 ms");
     const std::pair<const char*, const std::vector<double>*> rows[] = {
         {"palm", &palm}, {"landmark", &landmark}, {"pre/post", &prePost}, {"total", &total}};
     for (const auto& [name, values] : rows)
-        std::printf("%-10s %10.2f %10.2f\n", name, percentile(*values, 0.5),
-                    percentile(*values, 0.9));
+        std::printf("%-10s %10.2f %10.2f %10.2f\n", name, percentile(*values, 0.5),
+                    percentile(*values, 0.9), percentile(*values, 0.99));
+    std::printf("CPU per frame: hand-pose step %.2f ms, whole process %.2f ms\n",
+                std::chrono::duration<double, std::milli>(step.cpu).count() / iterations,
+                processMs / iterations);
     return 0;
 }

@@ -23,8 +23,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         elements += tensor.elementCount();
     if (elements > (1 << 16))
         return 0;
-    auto network = XnnpackNetwork::create(std::make_shared<const ModelGraph>(std::move(*graph)),
-                                          nullptr, error);
+    auto network = XnnpackNetwork::create(std::move(*graph), nullptr, error);
     if (network) {
         for (float& v : network->input())
             v = 0.5f;

@@ -1,13 +1,17 @@
 #!/usr/bin/env bash
 # Runs the project's benchmarks on this machine and writes BENCHMARKS.md.
 #   scripts/bench.sh [BUILD_DIR]     (make bench)
-# The figures are only as good as the machine is quiet: the load average is recorded with them.
+# The figures are only as good as the machine is quiet: the load average is recorded with each.
+# "Under load" runs start two processes that spin on the CPU for the run (--hogs 2), so that
+# both cores are busy whatever else the machine does.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 build=${1:-build}
 out=BENCHMARKS.md
 work=$(mktemp -d "${TMPDIR:-/tmp}/palmcue-bench.XXXXXX")
 trap 'rm -rf "$work"' EXIT
+hands=$PWD/../shared/hands
+[[ -d $hands ]] || { echo "bench.sh: $hands is not there" >&2; exit 1; }
 
 for tool in bench/palmcue-bench-handpose bench/palmcue-bench-app Palmcue/PalmcueApp/palmcue \
     Palmcue/camera/palmcue-bench-camera Palmcue/desktop/palmcue-bench-catalogue; do
@@ -17,6 +21,7 @@ done
 . scripts/run-sandbox.sh "$work"
 
 median() { sort -n | awk '{a[NR]=$1} END {print (NR % 2) ? a[(NR+1)/2] : (a[NR/2]+a[NR/2+1])/2}'; }
+load() { cut -d' ' -f1-3 /proc/loadavg; }
 
 # Prints the time from process start to the first drawn frame of one start of palmcue.
 cat >"$work/first-frame.sh" <<'SCRIPT'
@@ -34,9 +39,24 @@ rm -f "$log"
 SCRIPT
 palmcue=$PWD/$build/Palmcue/PalmcueApp/palmcue
 
+# The camera files: 1280x720 at 30 fps, looped by the program.
+echo "bench.sh: making the camera files"
+scripts/make-test-video.sh "$work/hands.mp4"
+frame="scale=1280:720:force_original_aspect_ratio=decrease,pad=1280:720:(ow-iw)/2:(oh-ih)/2,setsar=1,fps=30"
+ffmpeg -loglevel error -y -loop 1 -t 2 -i "$hands/one_hagrid_01.jpg" -vf "$frame" \
+    -pix_fmt yuyv422 -c:v rawvideo "$work/hand-yuyv.avi"
+ffmpeg -loglevel error -y -f lavfi -i "color=c=0x303030:s=1280x720:r=30:d=2" \
+    -pix_fmt yuyv422 -c:v rawvideo "$work/nohand-yuyv.avi"
+
 echo "bench.sh: hand-pose step"
-handpose1=$("$build/bench/palmcue-bench-handpose" --threads 1 --iterations 200)
-handpose2=$("$build/bench/palmcue-bench-handpose" --threads 2 --iterations 200)
+handpose=""
+for args in "--threads 1" "--threads 1 --no-hand" "--threads 1 --hogs 2" "--threads 2" \
+    "--threads 2 --hogs 2"; do
+    read -ra options <<<"$args"
+    handpose+="\$ palmcue-bench-handpose $args"$'\n'
+    handpose+=$("$build/bench/palmcue-bench-handpose" "${options[@]}" --iterations 200)$'\n\n'
+done
+
 echo "bench.sh: camera frame path"
 camera=$("$build/Palmcue/camera/palmcue-bench-camera" --benchmark_filter='YUV420P|NV12|YUYV|BGRA' \
     --benchmark_repetitions=5 --benchmark_report_aggregates_only=true 2>/dev/null |
@@ -44,10 +64,32 @@ camera=$("$build/Palmcue/camera/palmcue-bench-camera" --benchmark_filter='YUV420
 echo "bench.sh: application catalogue"
 catalogue=$("$build/Palmcue/desktop/palmcue-bench-catalogue" --benchmark_repetitions=5 \
     --benchmark_report_aggregates_only=true 2>/dev/null | grep -E '_median|^Benchmark|^-' || true)
-echo "bench.sh: whole program on a 1280x720 30 fps video, 30 s"
-scripts/make-test-video.sh "$work/hands.mp4"
-app_run=$(QT_QPA_PLATFORM=offscreen "$build/bench/palmcue-bench-app" \
-    --camera-file "$work/hands.mp4" --seconds 30 --every 10 2>/dev/null)
+
+echo "bench.sh: the whole program on each camera file, 30 s each, quiet and under load"
+app_runs=""
+summaries=""
+for file in hand-yuyv.avi hands.mp4 nohand-yuyv.avi; do
+    for hogs in 0 2; do
+        started=$(load)
+        run=$(QT_QPA_PLATFORM=offscreen "$build/bench/palmcue-bench-app" \
+            --camera-file "$work/$file" --seconds 30 --every 10 --summary --hogs "$hogs" \
+            2>/dev/null)
+        app_runs+="\$ palmcue-bench-app --camera-file $file --seconds 30 --every 10 --summary --hogs $hogs"$'\n'
+        app_runs+="load average at the start: $started"$'\n'"$run"$'\n\n'
+        summaries+=$(grep '^summary:' <<<"$run" || echo "summary: file=$file hogs=$hogs failed=1")$'\n'
+    done
+done
+# One table row per summary line of key=value pairs.
+table=$(awk '
+    function v(k) { for (i = 2; i <= NF; ++i) { split($i, p, "="); if (p[1] == k) return p[2] } return "?" }
+    /^summary:/ {
+        load = $0; sub(/.* load=/, "", load)
+        printf "| %s | %s | %s | %s | **%s** | %s (%s) | %s | %s | %s | %s | %s | %s |\n",
+            v("file"), v("hogs") == "0" ? "no" : "yes", v("program_cpu%"), v("inference_cpu%"),
+            v("ratio"), v("frames"), v("with_hand"), v("inference_ms_per_frame"), v("rss_MiB"),
+            v("p50_ms"), v("p90_ms"), v("p99_ms"), load
+    }' <<<"$summaries")
+
 echo "bench.sh: time to first window"
 offscreen=$(for _ in 1 2 3 4 5; do
     QT_QPA_PLATFORM=offscreen bash "$work/first-frame.sh" "$palmcue"
@@ -67,19 +109,47 @@ fi
     echo
     echo "Machine: $(grep -m1 'model name' /proc/cpuinfo | cut -d: -f2- | sed 's/^ *//'), $(nproc) cores,"
     echo "$(awk '/MemTotal/ {printf "%.0f GiB", $2/1048576}' /proc/meminfo), $(. /etc/os-release && echo "$PRETTY_NAME"),"
-    echo "no GPU. Load average when the run started: $(cut -d' ' -f1-3 /proc/loadavg)."
+    echo "no GPU. Every figure comes with the load average (1, 5 and 15 minutes) of its run: wall"
+    echo "times (p50, p99) are only as good as the machine was quiet; CPU times per frame hold up"
+    echo "better."
+    echo
+    echo "## The running program"
+    echo
+    echo "\`palmcue-bench-app --camera-file FILE --seconds 30 --every 10 --summary [--hogs 2]\`"
+    echo "runs the whole program (the same window, services and detector as \`palmcue\`,"
+    echo "offscreen, so no preview is drawn) with detection started, on three 1280x720, 30 fps"
+    echo "camera files: raw YUYV of a raised index finger (\`hand-yuyv.avi\`), the H.264 video of"
+    echo "\`scripts/make-test-video.sh\` (hand photos and empty frames, two seconds each,"
+    echo "\`hands.mp4\`) and raw YUYV of an empty grey picture (\`nohand-yuyv.avi\`). Over the run"
+    echo "less its first 5 s: the whole program's CPU (share of one core), the CPU of the"
+    echo "hand-pose step on the frames it analysed (thread CPU time around \`detect()\`, every"
+    echo "thread that works on it), their ratio, frames analysed (with a hand), the step's CPU per"
+    echo "frame, resident memory at the end, and the step's wall time percentiles. \"Under load\":"
+    echo "two other processes spin on the CPU meanwhile."
+    echo
+    echo "| file | under load | program CPU % | hand-pose CPU % | ratio | frames (hand) | ms CPU / frame | RSS MiB | p50 ms | p90 ms | p99 ms | load average |"
+    echo "|---|---|---|---|---|---|---|---|---|---|---|---|"
+    echo "$table"
+    echo
+    echo "Each run in full: every 10 s the CPU share over the last 10 s, resident memory, open"
+    echo "files, threads, frames analysed so far and launches; then the threads that used the most"
+    echo "CPU in the summary's window (share of one core) and the summary."
+    echo
+    echo '```'
+    echo "$app_runs"
+    echo '```'
     echo
     echo "## Hand-pose step per frame (1280x720 BGRA)"
     echo
-    echo "\`$build/bench/palmcue-bench-handpose --threads N --iterations 200\`: palm detection,"
+    echo "\`palmcue-bench-handpose [--threads N] [--no-hand] [--hogs 2] --iterations 200\`: one"
+    echo "frame every 100 ms, as the camera paces the analysed frames. Wall time of palm detection,"
     echo "landmark model and the pre/post-processing around them (colour conversion, letterbox,"
-    echo "anchor decoding, rotated crop, projection). Frames analysed per second at full load is"
-    echo "1000 / total median: the detection thread does nothing else."
+    echo "anchor decoding, rotated crop, projection), and CPU per frame: the step's own (every"
+    echo "thread on it) and the whole process's (what a pool does between frames counts too)."
+    echo "The program runs the step on one thread; \`--threads 2\` is the pool a tool may ask for."
     echo
     echo '```'
-    echo "$handpose1"
-    echo
-    echo "$handpose2"
+    echo "$handpose"
     echo '```'
     echo
     echo "## Camera frame path"
@@ -99,19 +169,6 @@ fi
     echo
     echo '```'
     echo "$catalogue"
-    echo '```'
-    echo
-    echo "## The running program"
-    echo
-    echo "\`$build/bench/palmcue-bench-app --camera-file hands.mp4 --seconds 30 --every 10\`"
-    echo "runs the whole program (the same window, services and detector as \`palmcue\`,"
-    echo "offscreen, so no preview is drawn) on a 1280x720, 30 fps video made by"
-    echo "\`scripts/make-test-video.sh\` from ../shared/hands, with detection started. Each row"
-    echo "covers the 10 s before it: CPU share of one core, resident memory, open files, threads,"
-    echo "frames analysed so far and launches."
-    echo
-    echo '```'
-    echo "$app_run"
     echo '```'
     echo
     echo "## Time to first window"

@@ -55,6 +55,7 @@ public:
 
     QQuickView* mainWindow() const { return mainWindow_.get(); }
     HandDetector* detector() const { return detector_.get(); }
+    handpose::MediaPipeHandPose* handPose() const { return handPose_.get(); }
     DesktopSettings* desktopSettings() const { return desktopSettings_.get(); }
 
 protected:

@@ -5,7 +5,6 @@
 #include "handpose/PalmDecoder.h"
 #include "handpose/TfliteReader.h"
 #include "handpose/ThreadPool.h"
-#include "handpose/VariantChooser.h"
 #include "handpose/XnnpackNetwork.h"
 
 #include <algorithm>
@@ -14,7 +13,9 @@
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
+#include <ctime>
 #include <filesystem>
+#include <malloc.h>
 #include <opencv2/core.hpp>
 #include <opencv2/imgproc.hpp>
 #include <sys/stat.h>
@@ -44,6 +45,12 @@ constexpr double kOutsideMarginPalms = 0.3;
 // found 112 of 155 hands at full size and 141 with this second look (1.75: 140, 2: 138). The
 // price is a second palm run on frames without a hand.
 constexpr double kSecondLookShrink = 1.5;
+
+std::chrono::nanoseconds threadCpuTime() {
+    timespec t{};
+    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t);
+    return std::chrono::seconds(t.tv_sec) + std::chrono::nanoseconds(t.tv_nsec);
+}
 
 double msSince(Clock::time_point start) {
     return std::chrono::duration<double, std::milli>(Clock::now() - start).count();
@@ -113,14 +120,6 @@ public:
             return false;
         }
         pool_ = std::make_unique<ThreadPool>(std::max(1, options_.threads));
-        // On a quiet machine the pool wins (~11 against ~14 ms a frame on two cores), but when
-        // other processes keep the cores busy each of the ~150 operators waits for the pool's
-        // worker to be scheduled: p90 120 ms against 36 ms on one thread. So with a pool each
-        // network also gets a runtime on the calling thread, and the faster one lately runs. The
-        // price is a second copy of the packed weights, ~10 MB.
-        pools_ = {pool_->handle(), nullptr};
-        if (!pools_[0])
-            pools_ = {nullptr};
         palm_ = buildNetwork(kPalmModelFile, 1, 2);
         if (palm_)
             landmark_ = buildNetwork(kLandmarkModelFile, 1, 4);
@@ -130,17 +129,19 @@ public:
             error = loadError_;
             return false;
         }
-        if (!checkShapes()) {
+        // The landmark model runs after the palm model, never beside it.
+        if (!checkShapes() || !palm_->shareIntermediatesWith(*landmark_, loadError_)) {
             palm_.reset();
             landmark_.reset();
             error = loadError_;
             return false;
         }
-        palmChooser_ = VariantChooser(palm_->runtimeCount());
-        landmarkChooser_ = VariantChooser(landmark_->runtimeCount());
         cropBgra_.create(kLandmarkSize, kLandmarkSize, CV_8UC4);
         cropRgb_.create(kLandmarkSize, kLandmarkSize, CV_8UC3);
         letterboxRgb_ = cv::Mat::zeros(kPalmSize, kPalmSize, CV_8UC3);
+        // The model files, the widened weights and XNNPACK's build scratch are free now, but
+        // malloc keeps freed pages of a thread's arena resident: give them back.
+        malloc_trim(0);
         return true;
     }
 
@@ -170,6 +171,11 @@ public:
 
     const StageTimes& times() const { return times_; }
 
+    // CPU time of every thread that works on a frame: the caller's and the pool's.
+    std::chrono::nanoseconds cpuTime() const {
+        return threadCpuTime() + (pool_ ? pool_->workerCpuTime() : std::chrono::nanoseconds(0));
+    }
+
 private:
     // Palm detection on the frame shrunk by `shrink` inside the palm model's input, then the
     // landmarks of the most confident palm. Adds the hand to `outcome` if the landmark model
@@ -178,7 +184,7 @@ private:
                   HandPoseOutcome& outcome, std::string& error) {
         prepareLetterbox(frame, shrink);
         double palmMs = 0.0, landmarkMs = 0.0;
-        if (!run(*palm_, palmChooser_, palmMs, times_.palmRuntime, error))
+        if (!run(*palm_, palmMs, error))
             return false;
         times_.palm += palmMs;
         const auto& palms = palm_->output(0).size() > palm_->output(1).size()
@@ -188,7 +194,7 @@ private:
             return true;
         const HandRegion region = HandRegion::fromPalm(toFramePixels(palms.front()));
         prepareCrop(frame, region);
-        if (!run(*landmark_, landmarkChooser_, landmarkMs, times_.landmarkRuntime, error))
+        if (!run(*landmark_, landmarkMs, error))
             return false;
         times_.landmark += landmarkMs;
         const float presence = landmark_->output(1)[0];
@@ -197,15 +203,11 @@ private:
         return true;
     }
 
-    static bool run(XnnpackNetwork& network, VariantChooser& chooser, double& ms,
-                    std::size_t& runtime, std::string& error) {
-        runtime = chooser.choose();
+    static bool run(XnnpackNetwork& network, double& ms, std::string& error) {
         const auto start = Clock::now();
-        if (!network.run(error, runtime))
+        if (!network.run(error))
             return false;
-        const auto took = Clock::now() - start;
-        chooser.report(runtime, took);
-        ms = std::chrono::duration<double, std::milli>(took).count();
+        ms = msSince(start);
         return true;
     }
 
@@ -226,8 +228,7 @@ private:
                          std::to_string(graph->outputs.size());
             return nullptr;
         }
-        return XnnpackNetwork::create(std::make_shared<const ModelGraph>(std::move(*graph)), pools_,
-                                      loadError_);
+        return XnnpackNetwork::create(std::move(*graph), pool_->handle(), loadError_);
     }
 
     bool checkShapes() {
@@ -362,9 +363,6 @@ private:
     Options options_;
     std::string loadError_;
     std::unique_ptr<ThreadPool> pool_;
-    std::vector<pthreadpool*> pools_;
-    VariantChooser palmChooser_{1};
-    VariantChooser landmarkChooser_{1};
     std::unique_ptr<XnnpackNetwork> palm_;
     std::unique_ptr<XnnpackNetwork> landmark_;
     PalmDecoder decoder_;
@@ -380,6 +378,16 @@ MediaPipeHandPose::MediaPipeHandPose(Options options)
 MediaPipeHandPose::~MediaPipeHandPose() = default;
 
 HandPoseOutcome MediaPipeHandPose::detect(const ImageView& image, int maximumHandCount) {
+    const auto start = Clock::now();
+    const auto cpuStart = pipeline_->cpuTime();
+    HandPoseOutcome outcome = detectOrExplain(image, maximumHandCount);
+    if (outcome.status == HandPoseOutcome::Status::Ok)
+        costs_.record(Clock::now() - start, pipeline_->cpuTime() - cpuStart,
+                      !outcome.observations.empty());
+    return outcome;
+}
+
+HandPoseOutcome MediaPipeHandPose::detectOrExplain(const ImageView& image, int maximumHandCount) {
     try {
         return pipeline_->detect(image, maximumHandCount);
     } catch (const cv::Exception& e) {

@@ -6,6 +6,7 @@
 #pragma once
 
 #include "engine/Services.h"
+#include "handpose/DetectionCosts.h"
 
 #include <cstddef>
 #include <memory>
@@ -26,9 +27,10 @@ public:
 
     struct Options {
         std::string modelDir = defaultModelDir();
-        // Above 1, each network also gets a runtime on the calling thread alone, and every frame
-        // runs whichever of the two has been faster lately.
-        int threads = 2;
+        // Threads per frame. One costs the least CPU per frame and needs nobody else to be
+        // scheduled, so it keeps its pace when other programs load the cores; a pool (above 1)
+        // finishes a frame sooner on a quiet machine, for tools that analyse files.
+        int threads = 1;
     };
 
     // Wall time of the stages of the last detect(), in milliseconds.
@@ -36,10 +38,6 @@ public:
         double palm = 0.0;     // palm-detection network (both looks, when there were two)
         double landmark = 0.0; // landmark network
         double prePost = 0.0;  // colour, letterbox, decoding, crop, projection
-        // Which runtime ran each network: with threads > 1, 0 is on the pool and 1 on the
-        // calling thread alone.
-        std::size_t palmRuntime = 0;
-        std::size_t landmarkRuntime = 0;
     };
 
     explicit MediaPipeHandPose(Options options);
@@ -52,10 +50,15 @@ public:
     bool load(std::string& error);
 
     const StageTimes& lastStageTimes() const;
+    // Every detect() that ran the models so far; readable from any thread.
+    const DetectionCosts& costs() const { return costs_; }
 
 private:
+    HandPoseOutcome detectOrExplain(const ImageView& image, int maximumHandCount);
+
     class Pipeline;
     std::unique_ptr<Pipeline> pipeline_;
+    DetectionCosts costs_;
 };
 
 } // namespace palmcue::handpose

@@ -2,7 +2,10 @@
 // doubled the time per frame on a two-core machine.
 #pragma once
 
+#include <chrono>
 #include <cstddef>
+#include <ctime>
+#include <vector>
 
 struct pthreadpool;
 
@@ -19,8 +22,13 @@ public:
     pthreadpool* handle() const { return pool_; }
     int threads() const;
 
+    // CPU time the pool's own threads (not the callers) have used since they started,
+    // spinning included.
+    std::chrono::nanoseconds workerCpuTime() const;
+
 private:
     pthreadpool* pool_ = nullptr;
+    std::vector<clockid_t> workerClocks_;
 };
 
 } // namespace palmcue::handpose

@@ -1,5 +1,6 @@
 #include "handpose/XnnpackNetwork.h"
 
+#include "handpose/ArenaPlan.h"
 #include "handpose/ModelError.h"
 
 #include <algorithm>
@@ -13,6 +14,19 @@ namespace palmcue::handpose {
 namespace {
 
 constexpr std::size_t kSlackFloats = 16; // > XNN_EXTRA_BYTES
+constexpr std::size_t kLineFloats = 16;  // 64 bytes
+
+// Floats to allocate for `planned` floats of intermediates: room to align the start to a line,
+// and slack for XNNPACK's reads past the end.
+std::size_t bufferFloats(std::size_t planned) {
+    return planned + kLineFloats + kSlackFloats;
+}
+
+float* alignedToLine(float* p) {
+    const auto address = reinterpret_cast<std::uintptr_t>(p);
+    const std::uintptr_t line = kLineFloats * sizeof(float);
+    return reinterpret_cast<float*>((address + line - 1) / line * line);
+}
 
 struct Bounds {
     float min, max;
@@ -78,10 +92,20 @@ public:
                 if (t >= 0)
                     live[t] = true;
         }
+        std::vector<std::size_t> first(graph_.tensors.size(), SIZE_MAX);
+        std::vector<std::size_t> last(graph_.tensors.size(), 0);
         for (std::size_t i = 0; i < graph_.ops.size(); ++i) {
             index_ = i;
-            if (needed[i] && !viewed_[std::size_t(graph_.ops[i].outputs[0])])
-                importOp(graph_.ops[i]);
+            const GraphOp& op = graph_.ops[i];
+            if (!needed[i] || viewed_[std::size_t(op.outputs[0])])
+                continue;
+            importOp(op);
+            for (const auto* tensors : {&op.inputs, &op.outputs})
+                for (int t : *tensors)
+                    if (t >= 0) {
+                        first[std::size_t(t)] = std::min(first[std::size_t(t)], i);
+                        last[std::size_t(t)] = std::max(last[std::size_t(t)], i);
+                    }
         }
         // Inputs that no operator reads still need a value for the runtime's bindings.
         for (int t : graph_.inputs)
@@ -89,11 +113,22 @@ public:
         for (int t : graph_.outputs)
             if (!viewed_[std::size_t(t)])
                 value(t);
+        for (Intermediate& tensor : intermediates_) {
+            tensor.life.first = first[std::size_t(tensor.tensor)];
+            tensor.life.last = last[std::size_t(tensor.tensor)];
+        }
     }
 
     // Tensors to bind into the output buffers, in place of outputs assembled from them.
     const std::vector<View>& views() const { return views_; }
     bool assembled(int output) const { return viewed_[std::size_t(output)]; }
+
+    // The tensors between operators, to bind into the network's own buffer; sizes in floats.
+    struct Intermediate {
+        int tensor;
+        TensorLife life;
+    };
+    const std::vector<Intermediate>& intermediates() const { return intermediates_; }
 
 private:
     // The palm model's outputs are concatenations of reshaped head convolutions. When the
@@ -173,8 +208,14 @@ private:
         if (ids_[t] == XNN_INVALID_VALUE_ID) {
             const GraphTensor& tensor = graph_.tensors[t];
             auto flag = flags_.find(t);
+            std::uint32_t flags = flag == flags_.end() ? 0 : flag->second;
+            if (flags == 0 && !tensor.isConstant()) {
+                // Bound to our buffer like an output, so that XNNPACK's planner leaves it alone.
+                flags = XNN_VALUE_FLAG_EXTERNAL_OUTPUT;
+                intermediates_.push_back({t, {std::size_t(tensor.elementCount()), 0, 0}});
+            }
             ids_[t] = define(tensor.shape, tensor.isConstant() ? tensor.constant.data() : nullptr,
-                             std::uint32_t(t), flag == flags_.end() ? 0 : flag->second);
+                             std::uint32_t(t), flags);
         }
         return ids_[t];
     }
@@ -310,76 +351,139 @@ private:
     std::map<int, std::uint32_t> flags_;
     std::vector<bool> viewed_; // produced in place by its views: never defined
     std::vector<View> views_;
+    std::vector<Intermediate> intermediates_;
     std::size_t index_ = 0;
 };
 
 } // namespace
 
-XnnpackNetwork::XnnpackNetwork(std::shared_ptr<const ModelGraph> graph)
-    : graph_(std::move(graph)) {}
+XnnpackNetwork::XnnpackNetwork(ModelGraph graph) : graph_(std::move(graph)) {}
 
 XnnpackNetwork::~XnnpackNetwork() {
-    for (xnn_runtime* runtime : runtimes_)
-        xnn_delete_runtime(runtime);
+    if (runtime_)
+        xnn_delete_runtime(runtime_);
 }
 
-std::unique_ptr<XnnpackNetwork> XnnpackNetwork::create(std::shared_ptr<const ModelGraph> graph,
-                                                       pthreadpool* pool, std::string& error) {
-    return create(std::move(graph), std::span<pthreadpool* const>(&pool, 1), error);
-}
-
-std::unique_ptr<XnnpackNetwork> XnnpackNetwork::create(std::shared_ptr<const ModelGraph> graph,
-                                                       std::span<pthreadpool* const> pools,
+std::unique_ptr<XnnpackNetwork> XnnpackNetwork::create(ModelGraph graph, pthreadpool* pool,
                                                        std::string& error) {
     std::unique_ptr<XnnpackNetwork> network(new XnnpackNetwork(std::move(graph)));
     try {
-        if (pools.empty())
-            throw ModelError("no runtime asked for");
-        network->build(pools);
+        network->build(pool);
     } catch (const ModelError& e) {
-        error = network->graph_->source + ": " + e.what();
+        error = network->graph_.source + ": " + e.what();
         return nullptr;
     } catch (const std::bad_alloc&) {
-        error = network->graph_->source + ": out of memory while building the network";
+        error = network->graph_.source + ": out of memory while building the network";
         return nullptr;
     }
     return network;
 }
 
-void XnnpackNetwork::build(std::span<pthreadpool* const> pools) {
+void XnnpackNetwork::build(pthreadpool* pool) {
     if (xnn_initialize(nullptr) != xnn_status_success)
         throw ModelError("XNNPACK cannot run on this processor");
-    for (const int t : graph_->inputs)
-        inputs_.emplace_back(graph_->tensors[t].elementCount() + kSlackFloats, 0.0f);
-    for (const int t : graph_->outputs)
-        outputs_.emplace_back(graph_->tensors[t].elementCount() + kSlackFloats, 0.0f);
-    runtimes_.reserve(pools.size());
-    // Each runtime gets a subgraph of its own: creating a runtime rewrites its subgraph.
-    for (pthreadpool* pool : pools) {
-        xnn_subgraph_t raw = nullptr;
-        if (xnn_create_subgraph(std::uint32_t(graph_->tensors.size()), 0, &raw) !=
-            xnn_status_success)
-            throw ModelError("XNNPACK could not create a subgraph");
-        std::unique_ptr<xnn_subgraph, SubgraphDeleter> subgraph(raw);
-        Importer importer(*graph_, raw);
-        importer.import();
-        xnn_runtime_t runtime = nullptr;
-        if (xnn_create_runtime_v2(raw, pool, 0, &runtime) != xnn_status_success)
-            throw ModelError("XNNPACK could not create the runtime");
-        runtimes_.push_back(runtime);
+    for (const int t : graph_.inputs)
+        inputs_.emplace_back(graph_.tensors[t].elementCount() + kSlackFloats, 0.0f);
+    for (const int t : graph_.outputs)
+        outputs_.emplace_back(graph_.tensors[t].elementCount() + kSlackFloats, 0.0f);
+    xnn_subgraph_t raw = nullptr;
+    if (xnn_create_subgraph(std::uint32_t(graph_.tensors.size()), 0, &raw) != xnn_status_success)
+        throw ModelError("XNNPACK could not create a subgraph");
+    // The runtime keeps what it needs: the subgraph goes once the runtime is built.
+    std::unique_ptr<xnn_subgraph, SubgraphDeleter> subgraph(raw);
+    Importer importer(graph_, raw);
+    importer.import();
+    // On a pool, the workers would otherwise spin after a run, waiting for the next one that
+    // comes only with the next frame; with the flag they sleep once the last operator is done.
+    if (xnn_create_runtime_v2(raw, pool, pool ? XNN_FLAG_YIELD_WORKERS : 0, &runtime_) !=
+        xnn_status_success)
+        throw ModelError("XNNPACK could not create the runtime");
 
-        std::vector<xnn_external_value> bindings;
-        for (std::size_t i = 0; i < graph_->inputs.size(); ++i)
-            bindings.push_back({std::uint32_t(graph_->inputs[i]), inputs_[i].data()});
-        for (std::size_t i = 0; i < graph_->outputs.size(); ++i)
-            if (!importer.assembled(graph_->outputs[i]))
-                bindings.push_back({std::uint32_t(graph_->outputs[i]), outputs_[i].data()});
-        for (const auto& view : importer.views())
-            bindings.push_back(
-                {std::uint32_t(view.tensor), outputs_[view.output].data() + view.offset});
-        if (xnn_setup_runtime(runtime, bindings.size(), bindings.data()) != xnn_status_success)
-            throw ModelError("XNNPACK could not bind the input and output buffers");
+    for (std::size_t i = 0; i < graph_.inputs.size(); ++i)
+        ioBindings_.push_back({std::uint32_t(graph_.inputs[i]), inputs_[i].data()});
+    for (std::size_t i = 0; i < graph_.outputs.size(); ++i)
+        if (!importer.assembled(graph_.outputs[i]))
+            ioBindings_.push_back({std::uint32_t(graph_.outputs[i]), outputs_[i].data()});
+    for (const auto& view : importer.views())
+        ioBindings_.push_back(
+            {std::uint32_t(view.tensor), outputs_[view.output].data() + view.offset});
+    // One buffer for the tensors between operators, each placed where no tensor alive at the
+    // same time lies. Rounding every size up to whole cache lines keeps each tensor aligned.
+    std::vector<TensorLife> lives;
+    for (const auto& intermediate : importer.intermediates()) {
+        lives.push_back(intermediate.life);
+        lives.back().size = (lives.back().size + kLineFloats - 1) / kLineFloats * kLineFloats;
     }
+    const ArenaPlan plan = planArena(lives);
+    for (std::size_t i = 0; i < lives.size(); ++i)
+        placed_.push_back({std::uint32_t(importer.intermediates()[i].tensor), plan.offsets[i]});
+    plannedFloats_ = plan.size;
+    intermediates_ = std::make_shared<std::vector<float>>(bufferFloats(plannedFloats_), 0.0f);
+    std::string error;
+    if (!bind(error))
+        throw ModelError(error);
+    releasePackedConstants();
+}
+
+void XnnpackNetwork::releasePackedConstants() {
+    // XNNPACK copies the filters and biases of convolutions and fully connected layers, and
+    // PReLU slopes, into its packed layout when it creates the operators, and this snapshot
+    // (no weights cache) never reads the originals again. Other constants (an operand of an
+    // addition, say) are read as they are at every run and stay.
+    std::vector<int> packed(graph_.tensors.size(), 0); // readers that pack, or -1 if any other
+    for (const GraphOp& op : graph_.ops) {
+        for (std::size_t i = 0; i < op.inputs.size(); ++i) {
+            const int t = op.inputs[i];
+            if (t < 0 || packed[std::size_t(t)] < 0)
+                continue;
+            const bool packs = ((op.kind == OpKind::Conv2D || op.kind == OpKind::DepthwiseConv2D ||
+                                 op.kind == OpKind::FullyConnected) &&
+                                i >= 1) ||
+                               (op.kind == OpKind::PRelu && i == 1);
+            packed[std::size_t(t)] = packs ? packed[std::size_t(t)] + 1 : -1;
+        }
+    }
+    for (const int t : graph_.inputs)
+        packed[std::size_t(t)] = -1;
+    for (const int t : graph_.outputs)
+        packed[std::size_t(t)] = -1;
+    for (std::size_t t = 0; t < graph_.tensors.size(); ++t) {
+        if (packed[t] <= 0)
+            continue;
+        std::vector<float>& constant = graph_.tensors[t].constant;
+        // Poisoned before it goes, so that a runtime that still read it would compute NaNs and
+        // fail the tests rather than go on with numbers that happen to be still in memory.
+        std::fill(constant.begin(), constant.end(), std::numeric_limits<float>::quiet_NaN());
+        std::vector<float>().swap(constant);
+    }
+}
+
+bool XnnpackNetwork::bind(std::string& error) {
+    std::vector<xnn_external_value> bindings;
+    for (const Bound& b : ioBindings_)
+        bindings.push_back({b.value, b.data});
+    float* const base = alignedToLine(intermediates_->data());
+    for (const Placed& p : placed_)
+        bindings.push_back({p.value, base + p.offset});
+    if (xnn_setup_runtime(runtime_, bindings.size(), bindings.data()) != xnn_status_success) {
+        error = "XNNPACK could not bind the input, output and intermediate buffers";
+        return false;
+    }
+    return true;
+}
+
+bool XnnpackNetwork::shareIntermediatesWith(XnnpackNetwork& other, std::string& error) {
+    auto shared = std::make_shared<std::vector<float>>(
+        bufferFloats(std::max(plannedFloats_, other.plannedFloats_)), 0.0f);
+    intermediates_ = shared;
+    other.intermediates_ = shared;
+    for (XnnpackNetwork* network : {this, &other}) {
+        if (!network->bind(error)) {
+            error = network->graph_.source + ": " + error;
+            return false;
+        }
+    }
+    return true;
 }
 
 std::span<float> XnnpackNetwork::input(std::size_t index) {
@@ -390,13 +494,9 @@ std::span<const float> XnnpackNetwork::output(std::size_t index) const {
     return std::span<const float>(outputs_.at(index)).first(outputs_[index].size() - kSlackFloats);
 }
 
-bool XnnpackNetwork::run(std::string& error, std::size_t runtime) {
-    if (runtime >= runtimes_.size()) {
-        error = graph_->source + ": no runtime " + std::to_string(runtime);
-        return false;
-    }
-    if (xnn_invoke_runtime(runtimes_[runtime]) != xnn_status_success) {
-        error = graph_->source + ": XNNPACK failed to run the network";
+bool XnnpackNetwork::run(std::string& error) {
+    if (xnn_invoke_runtime(runtime_) != xnn_status_success) {
+        error = graph_.source + ": XNNPACK failed to run the network";
         return false;
     }
     return true;

@@ -1,10 +1,11 @@
-// One model imported into XNNPACK runtimes, one per thread pool asked for. The runtimes are built
-// once and all bound once to the same input and output buffers, owned here, so running any of
-// them allocates nothing.
+// One model imported into an XNNPACK runtime. The runtime is built once and bound once to the
+// input, output and intermediate buffers owned here, so running it allocates nothing. The weights
+// live once, in XNNPACK's packed form: the graph's own copies of them are released after the build.
 #pragma once
 
 #include "handpose/ModelGraph.h"
 
+#include <cstdint>
 #include <memory>
 #include <span>
 #include <string>
@@ -18,34 +19,54 @@ namespace palmcue::handpose {
 class XnnpackNetwork {
 public:
     // Builds the runtime; on failure returns null and sets `error` (naming the model file and
-    // the operator at fault).
-    // A null pool gives a runtime that runs on the calling thread.
-    static std::unique_ptr<XnnpackNetwork> create(std::shared_ptr<const ModelGraph> graph,
-                                                  std::span<pthreadpool* const> pools,
+    // the operator at fault). A null pool gives a runtime that runs on the calling thread; on a
+    // pool, the workers go to sleep after each run instead of spinning for the next one.
+    static std::unique_ptr<XnnpackNetwork> create(ModelGraph graph, pthreadpool* pool,
                                                   std::string& error);
-    static std::unique_ptr<XnnpackNetwork> create(std::shared_ptr<const ModelGraph> graph,
-                                                  pthreadpool* pool, std::string& error);
     ~XnnpackNetwork();
     XnnpackNetwork(const XnnpackNetwork&) = delete;
     XnnpackNetwork& operator=(const XnnpackNetwork&) = delete;
 
     std::span<float> input(std::size_t index = 0);
     std::span<const float> output(std::size_t index) const;
-    const ModelGraph& graph() const { return *graph_; }
+    // The model as built: its shapes and operators. Constants that XNNPACK packed (filters,
+    // biases, PReLU slopes) are empty here.
+    const ModelGraph& graph() const { return graph_; }
 
-    std::size_t runtimeCount() const { return runtimes_.size(); }
-    // Runs the runtime built for pools[runtime].
-    bool run(std::string& error, std::size_t runtime = 0);
+    bool run(std::string& error);
+
+    // Bytes of the buffer that holds the tensors between operators.
+    std::size_t intermediateBytes() const { return intermediates_->size() * sizeof(float); }
+    // Makes this network and `other` keep their tensors between operators in one buffer, the
+    // larger of the two. Only for networks that never run at the same time. False (and the
+    // networks unusable) if XNNPACK refuses the new buffer.
+    bool shareIntermediatesWith(XnnpackNetwork& other, std::string& error);
 
 private:
-    explicit XnnpackNetwork(std::shared_ptr<const ModelGraph> graph);
-    void build(std::span<pthreadpool* const> pools);
+    struct Bound {
+        std::uint32_t value;
+        float* data;
+    };
+    struct Placed {
+        std::uint32_t value;
+        std::size_t offset; // in floats from the start of the buffer
+    };
 
-    std::shared_ptr<const ModelGraph> graph_;
+    explicit XnnpackNetwork(ModelGraph graph);
+    void build(pthreadpool* pool);
+    bool bind(std::string& error);
+    void releasePackedConstants();
+
+    ModelGraph graph_;
     // XNNPACK may read a little past the end of an input: each buffer carries slack.
     std::vector<std::vector<float>> inputs_;
     std::vector<std::vector<float>> outputs_;
-    std::vector<xnn_runtime*> runtimes_;
+    std::vector<Bound> ioBindings_; // inputs, outputs and the tensors viewed in outputs
+    // Every tensor between operators, at the offset our plan gave it.
+    std::shared_ptr<std::vector<float>> intermediates_;
+    std::vector<Placed> placed_;
+    std::size_t plannedFloats_ = 0;
+    xnn_runtime* runtime_ = nullptr;
 };
 
 } // namespace palmcue::handpose

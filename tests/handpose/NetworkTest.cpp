@@ -42,7 +42,7 @@ void expectSameOutputs(const std::shared_ptr<const ModelGraph>& graph,
                        const std::vector<float>& input, double tolerance, double floor) {
     ThreadPool pool(2);
     std::string error;
-    auto network = XnnpackNetwork::create(graph, pool.handle(), error);
+    auto network = XnnpackNetwork::create(*graph, pool.handle(), error);
     ASSERT_TRUE(network) << error;
     ReferenceInterpreter reference(*graph);
     ASSERT_EQ(network->input().size(), input.size());
@@ -73,7 +73,7 @@ TEST(Network, ConcatenationIsAnExactCopy) {
     ASSERT_TRUE(graph);
     ThreadPool pool(1);
     std::string error;
-    auto network = XnnpackNetwork::create(graph, pool.handle(), error);
+    auto network = XnnpackNetwork::create(*graph, pool.handle(), error);
     ASSERT_TRUE(network) << error;
     ReferenceInterpreter reference(*graph);
     const auto input = noise(network->input().size(), 3);
@@ -88,6 +88,47 @@ TEST(Network, ConcatenationIsAnExactCopy) {
         ASSERT_NEAR(fast[i], slow[i], 1e-6f) << "element " << i;
 }
 
+// The graph's copies of the weights XNNPACK packed are released (and, poisoned first, would
+// show up as NaNs had XNNPACK kept reading them); constants it reads at every run are kept.
+TEST(Network, HoldsPackedWeightsOnceAndKeepsTheConstantsItReads) {
+    TinyModelWriter m;
+    const int x = m.addTensor({1, 2, 2, 2});
+    const int w = m.addTensor({2, 1, 1, 2}, {0.5f, -1.0f, 2.0f, 0.25f});
+    const int bias = m.addTensor({2}, {0.25f, -0.5f}); // also added below
+    const int y = m.addTensor({1, 2, 2, 2});
+    m.addOp({kConv2D, {x, w, bias}, {y}, kConv2DOptions, {{0, 1, 1}, {1, 4, 1}, {2, 4, 1}}, {}});
+    const int shifted = m.addTensor({1, 2, 2, 2});
+    m.addOp({kAdd, {y, bias}, {shifted}, 0, {}, {}});
+    const int offsets = m.addTensor({1, 2, 2, 2}, noise(8, 7));
+    const int z = m.addTensor({1, 2, 2, 2});
+    m.addOp({kAdd, {shifted, offsets}, {z}, 0, {}, {}});
+    const int slope = m.addTensor({1, 1, 2}, {0.1f, -0.3f});
+    const int out = m.addTensor({1, 2, 2, 2});
+    m.addOp({kPrelu, {z, slope}, {out}, 0, {}, {}});
+    m.inputs = {x};
+    m.outputs = {out};
+    const auto graph = graphOf(m);
+    ASSERT_TRUE(graph);
+
+    std::string error;
+    auto network = XnnpackNetwork::create(*graph, nullptr, error);
+    ASSERT_TRUE(network) << error;
+    const auto& tensors = network->graph().tensors;
+    EXPECT_TRUE(tensors[w].constant.empty()) << "packed filter";
+    EXPECT_TRUE(tensors[slope].constant.empty()) << "packed slope";
+    EXPECT_EQ(tensors[bias].constant, graph->tensors[bias].constant) << "also an addend";
+    EXPECT_EQ(tensors[offsets].constant, graph->tensors[offsets].constant) << "an addend";
+    EXPECT_EQ(tensors[w].shape, graph->tensors[w].shape) << "shapes stay";
+
+    ReferenceInterpreter reference(*graph);
+    const auto input = noise(8, 9);
+    std::copy(input.begin(), input.end(), network->input().begin());
+    reference.input(0) = input;
+    ASSERT_TRUE(network->run(error)) << error;
+    reference.run();
+    EXPECT_LE(worstRelativeError(network->output(0), reference.output(0), 1e-2), 1e-5);
+}
+
 // Models that read as valid after a bit flip must also import and run without harm.
 TEST(Network, AcceptedBitFlipsImportAndRun) {
     const auto good = tinyConvModel().write();
@@ -100,8 +141,7 @@ TEST(Network, AcceptedBitFlipsImportAndRun) {
         auto graph = TfliteReader::read(flipped, "flipped.tflite", error);
         if (!graph)
             continue;
-        auto network = XnnpackNetwork::create(std::make_shared<const ModelGraph>(std::move(*graph)),
-                                              pool.handle(), error);
+        auto network = XnnpackNetwork::create(std::move(*graph), pool.handle(), error);
         if (!network) {
             EXPECT_FALSE(error.empty());
             continue;

@@ -30,7 +30,7 @@ using palmcue::handpose::MediaPipeHandPose;
 struct Arguments {
     bool json = false;
     std::string draw;
-    int threads = 2;
+    int threads = 1; // as the app runs; more threads finish a file sooner on an idle machine
     std::vector<std::string> inputs;
 };
 
