@@ -7,8 +7,10 @@
 #include <QSize>
 #include <QString>
 #include <QVariantList>
+#include <atomic>
 #include <memory>
 #include <optional>
+#include <string>
 
 class QQuickView;
 
@@ -53,6 +55,14 @@ public:
     // Shows the window again after it was closed; a visible window is left as it is.
     void reopen();
 
+    // Ends the program: stops the camera as Stop does, then leaves the event loop. Ctrl+Q in
+    // the window, the tray's Quit, `palmcue --quit` and the end-of-session signals come here.
+    void quit();
+
+    // Whether the detection thread is still loading the hand models. That cannot be cut
+    // short, so a program that ends meanwhile should not wait for it.
+    bool modelsLoading() const { return modelsLoading_->load(std::memory_order_acquire); }
+
     QQuickView* mainWindow() const { return mainWindow_.get(); }
     HandDetector* detector() const { return detector_.get(); }
     DesktopSettings* desktopSettings() const { return desktopSettings_.get(); }
@@ -62,9 +72,12 @@ protected:
 
 private:
     static QVariantList appsForView();
+    void loadModelsInBackground(const std::string& modelDir);
+    void watchWindow(QQuickView* window);
 
     Options options_;
     QString error_;
+    std::shared_ptr<std::atomic<bool>> modelsLoading_ = std::make_shared<std::atomic<bool>>(false);
 
     // Declared in the order of construction; the window (and its QML engine) goes first,
     // then the detector, then the services it uses.

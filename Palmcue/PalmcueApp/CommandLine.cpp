@@ -5,18 +5,55 @@
 namespace palmcue::shell {
 
 QString CommandLine::usage() {
-    return QStringLiteral("usage: palmcue [--camera-file PATH]");
+    return QStringLiteral("usage: palmcue [--camera-file PATH]\n"
+                          "       palmcue --quit | --help | --version");
+}
+
+QString CommandLine::help() {
+    return usage() +
+           QStringLiteral("\n\n"
+                          "Palm&Cue opens the application mapped to a finger held up to the "
+                          "camera.\n"
+                          "Starting it again while it runs shows its window.\n"
+                          "\n"
+                          "  --camera-file PATH  use a picture or video file as the camera\n"
+                          "  --quit              ask the running Palm&Cue to quit and wait until "
+                          "it has\n"
+                          "  --help              show this help\n"
+                          "  --version           show the version\n"
+                          "\n"
+                          "Exit status: 0 on success; 1 when the window cannot be shown, or when "
+                          "--quit\n"
+                          "finds no running Palm&Cue or it does not end; 2 for a wrong command "
+                          "line.");
+}
+
+QString CommandLine::version() {
+    return QStringLiteral("palmcue " PALMCUE_VERSION);
 }
 
 CommandLine CommandLine::parse(const QStringList& arguments) {
     CommandLine line;
     const auto refuse = [&line](const QString& reason) {
+        line.action_ = Action::Run;
         line.cameraFile_.reset();
         line.error_ = QStringLiteral("palmcue: ") + reason + QLatin1Char('\n') + usage();
         return line;
     };
     for (qsizetype i = 1; i < arguments.size(); ++i) {
         const QString& argument = arguments.at(i);
+        if (argument == QLatin1String("--help") || argument == QLatin1String("--version")) {
+            CommandLine information;
+            information.action_ =
+                argument == QLatin1String("--help") ? Action::Help : Action::Version;
+            return information;
+        }
+        if (argument == QLatin1String("--quit")) {
+            if (line.action_ == Action::Quit)
+                return refuse(QStringLiteral("--quit given twice"));
+            line.action_ = Action::Quit;
+            continue;
+        }
         if (argument != QLatin1String("--camera-file"))
             return refuse(QStringLiteral("unknown argument '%1'").arg(argument));
         if (line.cameraFile_)
@@ -31,6 +68,8 @@ CommandLine CommandLine::parse(const QStringList& arguments) {
             return refuse(QStringLiteral("cannot read the camera file '%1'").arg(path));
         line.cameraFile_ = file.absoluteFilePath();
     }
+    if (line.action_ == Action::Quit && line.cameraFile_)
+        return refuse(QStringLiteral("--quit takes no other option"));
     return line;
 }
 

@@ -1,9 +1,15 @@
 // gtest entry with a Qt application object, so that tests can run the main event loop. It
 // also sets up the environment every test expects, so that a test binary run by hand behaves
 // as under ctest.
+//
+// The runtime and temporary folders are a fresh folder under /tmp, removed at the end: a short
+// path wherever the checkout is (a Unix socket address holds at most 107 bytes), and nothing
+// is left in the checkout. Caches stay in the build tree, shared by the test processes.
 #include <QDir>
 #include <QFile>
 #include <QGuiApplication>
+#include <cstdio>
+#include <cstdlib>
 #include <gtest/gtest.h>
 
 namespace {
@@ -17,18 +23,31 @@ void setDefault(const char* name, const QByteArray& value) {
 
 int main(int argc, char** argv) {
     ::testing::InitGoogleTest(&argc, argv);
-    const QByteArray home = PALMCUE_TEST_HOME;
-    for (const char* folder : {"/runtime", "/cache", "/config", "/tmp"})
-        QDir().mkpath(QString::fromUtf8(home + folder));
-    QFile::setPermissions(QString::fromUtf8(home + "/runtime"),
+    char pattern[] = "/tmp/palmcue-test-XXXXXX"; // made with mode 0700
+    if (::mkdtemp(pattern) == nullptr) {
+        std::perror("cannot create a folder in /tmp");
+        return 1;
+    }
+    const QByteArray scratch = pattern;
+    QDir().mkpath(QString::fromUtf8(scratch + "/runtime"));
+    QDir().mkpath(QString::fromUtf8(scratch + "/tmp"));
+    QFile::setPermissions(QString::fromUtf8(scratch + "/runtime"),
                           QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
-    qputenv("XDG_RUNTIME_DIR", home + "/runtime");
+    qputenv("XDG_RUNTIME_DIR", scratch + "/runtime");
+    qputenv("TMPDIR", scratch + "/tmp");
+    const QByteArray home = PALMCUE_TEST_HOME;
+    QDir().mkpath(QString::fromUtf8(home + "/cache"));
+    QDir().mkpath(QString::fromUtf8(home + "/config"));
     qputenv("XDG_CACHE_HOME", home + "/cache");
     qputenv("XDG_CONFIG_HOME", home + "/config");
-    qputenv("TMPDIR", home + "/tmp");
     setDefault("QT_QPA_PLATFORM", "offscreen");
     setDefault("PALMCUE_SHARED_DIR", PALMCUE_TEST_SHARED_DIR);
     setDefault("PALMCUE_MODEL_DIR", PALMCUE_TEST_MODEL_DIR);
-    QGuiApplication app(argc, argv);
-    return RUN_ALL_TESTS();
+    int status = 0;
+    {
+        QGuiApplication app(argc, argv);
+        status = RUN_ALL_TESTS();
+    }
+    QDir(QString::fromUtf8(scratch)).removeRecursively();
+    return status;
 }
