@@ -10,22 +10,23 @@ QString CommandLine::usage() {
 }
 
 QString CommandLine::help() {
-    return usage() +
-           QStringLiteral("\n\n"
-                          "Palm&Cue opens the application mapped to a finger held up to the "
-                          "camera.\n"
-                          "Starting it again while it runs shows its window.\n"
-                          "\n"
-                          "  --camera-file PATH  use a picture or video file as the camera\n"
-                          "  --quit              ask the running Palm&Cue to quit and wait until "
-                          "it has\n"
-                          "  --help              show this help\n"
-                          "  --version           show the version\n"
-                          "\n"
-                          "Exit status: 0 on success; 1 when the window cannot be shown, or when "
-                          "--quit\n"
-                          "finds no running Palm&Cue or it does not end; 2 for a wrong command "
-                          "line.");
+    static const char* const kDetails[] = {
+        "",
+        "Palm&Cue opens the application mapped to a finger held up to the camera.",
+        "Starting it again while it runs shows its window.",
+        "",
+        "  --camera-file PATH  use a picture or video file as the camera",
+        "  --quit              ask the running Palm&Cue to quit, and wait for its end",
+        "  --help              show this help",
+        "  --version           show the version",
+        "",
+        "Exit status: 0 on success; 1 when the window cannot be shown, or when --quit",
+        "finds no running Palm&Cue or it does not end; 2 for a wrong command line.",
+    };
+    QString text = usage();
+    for (const char* line : kDetails)
+        text += QLatin1Char('\n') + QLatin1String(line);
+    return text;
 }
 
 QString CommandLine::version() {
