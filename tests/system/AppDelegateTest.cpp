@@ -157,8 +157,7 @@ TEST_F(AppDelegateTest, CtrlQStopsTheCameraAndEndsTheEventLoop) {
     // The shortcut comes while the application's event loop runs; it ends that loop.
     window_->requestActivate();
     ASSERT_TRUE(QTest::qWaitForWindowActive(window_));
-    QTimer::singleShot(0, window_,
-                       [this] { QTest::keyClick(window_, Qt::Key_Q, Qt::ControlModifier); });
+    QTimer::singleShot(0, window_, [this] { typeKey(window_, Qt::Key_Q, Qt::ControlModifier); });
     QTimer::singleShot(30000, [] { QCoreApplication::exit(1); }); // bound for a hang
     EXPECT_EQ(QCoreApplication::exec(), 0);
     EXPECT_FALSE(detector->isDetecting());

@@ -310,6 +310,9 @@ TEST(SingleInstanceTest, PeersThatFloodOrStallAreCutOff) {
 }
 
 TEST(SingleInstanceTest, KeepsListeningWhenAcceptRunsOutOfDescriptors) {
+#ifdef __SANITIZE_ADDRESS__
+    GTEST_SKIP() << "the sanitizers need descriptors of their own to check calls";
+#endif
     Primary primary;
     ASSERT_EQ(primary.instance->claim(), SingleInstance::Role::Primary);
 
