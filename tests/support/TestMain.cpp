@@ -2,9 +2,10 @@
 // also sets up the environment every test expects, so that a test binary run by hand behaves
 // as under ctest.
 //
-// The runtime and temporary folders are a fresh folder under /tmp, removed at the end: a short
-// path wherever the checkout is (a Unix socket address holds at most 107 bytes), and nothing
-// is left in the checkout. Caches stay in the build tree, shared by the test processes.
+// The runtime, configuration and temporary folders are a fresh folder under /tmp, removed at
+// the end: short paths wherever the checkout is (a Unix socket address holds at most 107
+// bytes, and fontconfig leaks when its configuration folder's path passes ~95), and nothing is
+// left in the checkout. The cache stays in the build tree, shared by the test processes.
 #include <QDir>
 #include <QFile>
 #include <QGuiApplication>
@@ -29,17 +30,16 @@ int main(int argc, char** argv) {
         return 1;
     }
     const QByteArray scratch = pattern;
-    QDir().mkpath(QString::fromUtf8(scratch + "/runtime"));
-    QDir().mkpath(QString::fromUtf8(scratch + "/tmp"));
+    for (const char* folder : {"/runtime", "/config", "/tmp"})
+        QDir().mkpath(QString::fromUtf8(scratch + folder));
     QFile::setPermissions(QString::fromUtf8(scratch + "/runtime"),
                           QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
     qputenv("XDG_RUNTIME_DIR", scratch + "/runtime");
+    qputenv("XDG_CONFIG_HOME", scratch + "/config");
     qputenv("TMPDIR", scratch + "/tmp");
-    const QByteArray home = PALMCUE_TEST_HOME;
-    QDir().mkpath(QString::fromUtf8(home + "/cache"));
-    QDir().mkpath(QString::fromUtf8(home + "/config"));
-    qputenv("XDG_CACHE_HOME", home + "/cache");
-    qputenv("XDG_CONFIG_HOME", home + "/config");
+    const QByteArray cache = PALMCUE_TEST_HOME "/cache";
+    QDir().mkpath(QString::fromUtf8(cache));
+    qputenv("XDG_CACHE_HOME", cache);
     setDefault("QT_QPA_PLATFORM", "offscreen");
     setDefault("PALMCUE_SHARED_DIR", PALMCUE_TEST_SHARED_DIR);
     setDefault("PALMCUE_MODEL_DIR", PALMCUE_TEST_MODEL_DIR);

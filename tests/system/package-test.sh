@@ -53,11 +53,11 @@ grep -q '^Exec=palmcue --quit$' "$prefix/share/applications/io.github.palmcue.Pa
 
 # The installed program, offscreen, with folders of its own and no hint where the models are.
 mkdir -p -m 0700 "$work/runtime" "$work/tmp"
-mkdir -p "$work/data/applications"
+mkdir -p "$work/data/applications" "$work/config"
 unset PALMCUE_MODEL_DIR
 export QT_QPA_PLATFORM=offscreen PALMCUE_REPORT_STARTUP=1
 export XDG_RUNTIME_DIR=$work/runtime TMPDIR=$work/tmp
-export XDG_CACHE_HOME=$cache/cache XDG_CONFIG_HOME=$cache/config
+export XDG_CACHE_HOME=$cache/cache XDG_CONFIG_HOME=$work/config
 export XDG_DATA_HOME=$work/data XDG_DATA_DIRS=$work/data
 "$prefix/bin/palmcue" >"$work/report.txt" 2>"$work/errors.txt" &
 app_pid=$!
