@@ -13,6 +13,7 @@
 #include "handpose/MediaPipeHandPose.h"
 
 #include <QCoreApplication>
+#include <QDeadlineTimer>
 #include <QElapsedTimer>
 #include <QEvent>
 #include <QGuiApplication>
@@ -20,7 +21,9 @@
 #include <QQuickView>
 #include <QScreen>
 #include <QShortcut>
+#include <QThread>
 #include <QVariantMap>
+#include <atomic>
 
 namespace palmcue::shell {
 
@@ -106,15 +109,28 @@ void AppDelegate::loadModelsInBackground(const std::string& modelDir) {
     // The models load on the detection thread while the user looks at the window, so that the
     // first frames after Start are analysed at once. A model that fails to load is reported
     // by the detector's first analysis.
-    modelsLoading_->store(true, std::memory_order_release);
-    detector_->detectQueue().post([handPose = handPose_, loading = modelsLoading_, modelDir] {
+    detector_->detectQueue().post([handPose = handPose_, modelDir] {
         QElapsedTimer timer;
         timer.start();
         std::string error;
         handPose->load(error);
         StartupReport::modelsLoaded(double(timer.nsecsElapsed()) / 1e6, modelDir, error);
-        loading->store(false, std::memory_order_release);
     });
+}
+
+bool AppDelegate::detectionThreadIdle(int waitMs) {
+    if (!detector_)
+        return true;
+    // The queue is serial: this runs once everything posted before it has.
+    auto reached = std::make_shared<std::atomic<bool>>(false);
+    detector_->detectQueue().post([reached] { reached->store(true, std::memory_order_release); });
+    const QDeadlineTimer deadline(waitMs);
+    while (!reached->load(std::memory_order_acquire)) {
+        if (deadline.hasExpired())
+            return false;
+        QThread::msleep(2);
+    }
+    return true;
 }
 
 void AppDelegate::watchWindow(QQuickView* window) {

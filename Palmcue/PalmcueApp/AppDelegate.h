@@ -7,7 +7,6 @@
 #include <QSize>
 #include <QString>
 #include <QVariantList>
-#include <atomic>
 #include <memory>
 #include <optional>
 #include <string>
@@ -59,9 +58,10 @@ public:
     // the window, the tray's Quit, `palmcue --quit` and the end-of-session signals come here.
     void quit();
 
-    // Whether the detection thread is still loading the hand models. That cannot be cut
-    // short, so a program that ends meanwhile should not wait for it.
-    bool modelsLoading() const { return modelsLoading_->load(std::memory_order_acquire); }
+    // Whether the detection thread has finished what it was doing within `waitMs`. Loading
+    // the models or analysing a frame cannot be cut short, and on a busy machine either may
+    // take seconds; a program that is ending need not wait for them.
+    bool detectionThreadIdle(int waitMs);
 
     QQuickView* mainWindow() const { return mainWindow_.get(); }
     HandDetector* detector() const { return detector_.get(); }
@@ -77,7 +77,6 @@ private:
 
     Options options_;
     QString error_;
-    std::shared_ptr<std::atomic<bool>> modelsLoading_ = std::make_shared<std::atomic<bool>>(false);
 
     // Declared in the order of construction; the window (and its QML engine) goes first,
     // then the detector, then the services it uses.

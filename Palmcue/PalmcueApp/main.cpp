@@ -14,6 +14,9 @@
 
 namespace {
 
+// How long an ending program waits for the detection thread before it ends without it.
+constexpr int kDetectionWaitMs = 250;
+
 using palmcue::shell::AppDelegate;
 using palmcue::shell::CommandLine;
 using palmcue::shell::InstanceFolder;
@@ -111,10 +114,11 @@ int main(int argc, char** argv) {
         }
     });
     const int status = QApplication::exec();
-    if (delegate.modelsLoading()) {
-        // Loading cannot be interrupted, and tearing down would wait for the detection thread
-        // to finish it, seconds on a busy machine. The camera is stopped and nothing is kept
-        // between runs: end now. The kernel releases the socket, its lock and the rest.
+    if (!delegate.detectionThreadIdle(kDetectionWaitMs)) {
+        // Still loading the models or analysing a frame, which cannot be interrupted, and
+        // tearing down would wait for it: seconds on a busy machine. The camera is stopped and
+        // nothing is kept between runs, so end now; the kernel releases the socket, its lock
+        // and the rest.
         std::fflush(nullptr);
         std::_Exit(status);
     }

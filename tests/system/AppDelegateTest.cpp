@@ -10,7 +10,9 @@
 #include <QQuickView>
 #include <QScreen>
 #include <QTest>
+#include <QThread>
 #include <QTimer>
+#include <atomic>
 #include <gtest/gtest.h>
 
 using palmcue::shell::AppDelegate;
@@ -163,4 +165,19 @@ TEST_F(AppDelegateTest, CtrlQStopsTheCameraAndEndsTheEventLoop) {
     EXPECT_FALSE(detector->isDetecting());
     EXPECT_EQ(detector->captureSession(), nullptr);
     EXPECT_EQ(detector->statusText(), QStringLiteral("Stopped"));
+}
+
+TEST_F(AppDelegateTest, AnEndingProgramLearnsWhetherTheDetectionThreadIsBusy) {
+    ASSERT_NO_FATAL_FAILURE(launch());
+    EXPECT_TRUE(delegate_->detectionThreadIdle(30000)); // the models have loaded
+
+    // A task that does not end until released, as a stalled model load.
+    std::atomic<bool> release{false};
+    delegate_->detector()->detectQueue().post([&release] {
+        while (!release.load())
+            QThread::msleep(1);
+    });
+    EXPECT_FALSE(delegate_->detectionThreadIdle(50));
+    release = true;
+    EXPECT_TRUE(delegate_->detectionThreadIdle(30000));
 }
