@@ -2,11 +2,12 @@
 #   make run    installs what is missing, builds, and starts Palm&Cue
 #   make test   installs what is missing, builds, and runs the whole test suite
 #               (plain build, then AddressSanitizer+UBSan, then ThreadSanitizer)
+# and   make package   builds the Debian package into the build folder.
 BUILD ?= build
 JOBS ?= $(shell nproc)
 RUN_ARGS ?=
 
-.PHONY: setup build run test test-plain test-asan test-tsan bench clean
+.PHONY: setup build run test test-plain test-asan test-tsan bench package clean
 
 setup:
 	@scripts/setup.sh $(BUILD)
@@ -23,6 +24,9 @@ test: setup
 
 bench: build
 	@scripts/bench.sh $(BUILD)
+
+package: build
+	@cmake --build $(BUILD) --target package
 
 clean:
 	rm -rf build build-asan build-tsan

@@ -12,12 +12,18 @@
 #include "engine/HandDetector.h"
 #include "handpose/MediaPipeHandPose.h"
 
+#include <QCoreApplication>
+#include <QDeadlineTimer>
+#include <QElapsedTimer>
 #include <QEvent>
 #include <QGuiApplication>
 #include <QQmlEngine>
 #include <QQuickView>
 #include <QScreen>
+#include <QShortcut>
+#include <QThread>
 #include <QVariantMap>
+#include <atomic>
 
 namespace palmcue::shell {
 
@@ -63,8 +69,8 @@ bool AppDelegate::applicationDidFinishLaunching() {
     launcher_ =
         std::make_unique<apps::AppLauncher>(*workspace_, [] { return desktop::installedApps(); });
     clock_ = std::make_unique<apps::SystemClock>();
-    handPose_ =
-        std::make_shared<handpose::MediaPipeHandPose>(handpose::MediaPipeHandPose::Options{});
+    const handpose::MediaPipeHandPose::Options handPoseOptions;
+    handPose_ = std::make_shared<handpose::MediaPipeHandPose>(handPoseOptions);
     detector_ = std::make_unique<HandDetector>(
         DetectorServices{handPose_, camera_.get(), launcher_.get(), clock_.get()});
     desktopSettings_ = std::make_unique<DesktopSettings>();
@@ -89,20 +95,64 @@ bool AppDelegate::applicationDidFinishLaunching() {
     window->setGeometry(frame);
     window->setMinimumSize(kMinimumSize);
     window->installEventFilter(this);
+    watchWindow(window.get());
     StartupReport::watch(window.get());
 
     window->show();
     window->requestActivate();
     mainWindow_ = std::move(window);
+    loadModelsInBackground(handPoseOptions.modelDir);
+    return true;
+}
 
+void AppDelegate::loadModelsInBackground(const std::string& modelDir) {
     // The models load on the detection thread while the user looks at the window, so that the
     // first frames after Start are analysed at once. A model that fails to load is reported
     // by the detector's first analysis.
-    detector_->detectQueue().post([handPose = handPose_] {
+    detector_->detectQueue().post([handPose = handPose_, modelDir] {
+        QElapsedTimer timer;
+        timer.start();
         std::string error;
         handPose->load(error);
+        StartupReport::modelsLoaded(double(timer.nsecsElapsed()) / 1e6, modelDir, error);
     });
+}
+
+bool AppDelegate::detectionThreadIdle(int waitMs) {
+    if (!detector_)
+        return true;
+    // The queue is serial: this runs once everything posted before it has.
+    auto reached = std::make_shared<std::atomic<bool>>(false);
+    detector_->detectQueue().post([reached] { reached->store(true, std::memory_order_release); });
+    const QDeadlineTimer deadline(waitMs);
+    while (!reached->load(std::memory_order_acquire)) {
+        if (deadline.hasExpired())
+            return false;
+        QThread::msleep(2);
+    }
     return true;
+}
+
+void AppDelegate::watchWindow(QQuickView* window) {
+    // The desktop's usual quit key; the window itself has no menu to carry it.
+    auto* quitKey = new QShortcut(QKeySequence(Qt::CTRL | Qt::Key_Q), window);
+    connect(quitKey, &QShortcut::activated, this, &AppDelegate::quit);
+
+    // Access granted outside the program shows once the window is seen again: shown after a
+    // close or minimise, or, while the permission screen is up, back in front after the user
+    // went to another program (the settings, a terminal) to grant it.
+    connect(window, &QWindow::visibilityChanged, this,
+            [this, hidden = true](QWindow::Visibility visibility) mutable {
+                const bool nowHidden =
+                    visibility == QWindow::Hidden || visibility == QWindow::Minimized;
+                if (hidden && !nowHidden)
+                    detector_->checkPermission();
+                hidden = nowHidden;
+            });
+    connect(window, &QWindow::activeChanged, this, [this, window] {
+        if (window->isActive() && !detector_->cameraAuthorized())
+            detector_->checkPermission();
+    });
 }
 
 void AppDelegate::reopen() {
@@ -116,6 +166,13 @@ void AppDelegate::reopen() {
     mainWindow_->show();
     mainWindow_->raise();
     mainWindow_->requestActivate();
+}
+
+void AppDelegate::quit() {
+    if (detector_ && (detector_->isDetecting() || detector_->captureSession()))
+        detector_->stop();
+    // exit(), not quit(): quit() first asks every window to close, and ours only hides.
+    QCoreApplication::exit(0);
 }
 
 bool AppDelegate::eventFilter(QObject* watched, QEvent* event) {

@@ -9,6 +9,7 @@
 #include <QVariantList>
 #include <memory>
 #include <optional>
+#include <string>
 
 class QQuickView;
 
@@ -53,6 +54,15 @@ public:
     // Shows the window again after it was closed; a visible window is left as it is.
     void reopen();
 
+    // Ends the program: stops the camera as Stop does, then leaves the event loop. Ctrl+Q in
+    // the window, the tray's Quit, `palmcue --quit` and the end-of-session signals come here.
+    void quit();
+
+    // Whether the detection thread has finished what it was doing within `waitMs`. Loading
+    // the models or analysing a frame cannot be cut short, and on a busy machine either may
+    // take seconds; a program that is ending need not wait for them.
+    bool detectionThreadIdle(int waitMs);
+
     QQuickView* mainWindow() const { return mainWindow_.get(); }
     HandDetector* detector() const { return detector_.get(); }
     handpose::MediaPipeHandPose* handPose() const { return handPose_.get(); }
@@ -63,6 +73,8 @@ protected:
 
 private:
     static QVariantList appsForView();
+    void loadModelsInBackground(const std::string& modelDir);
+    void watchWindow(QQuickView* window);
 
     Options options_;
     QString error_;

@@ -1,5 +1,6 @@
-// The program's command line. Its one option picks a picture or video file as the camera,
-// for demonstrations and for running without a camera.
+// The program's command line: a picture or video file as the camera (for demonstrations and
+// for running without one), asking the running instance to quit, and the usual --help and
+// --version.
 #pragma once
 
 #include <QString>
@@ -10,18 +11,31 @@ namespace palmcue::shell {
 
 class CommandLine {
 public:
+    enum class Action {
+        Run,     // start, or show the running instance's window
+        Quit,    // ask the running instance to quit
+        Help,    // print help() and end
+        Version, // print version() and end
+    };
+
     // `arguments` starts with the program name, as argv does.
     static CommandLine parse(const QStringList& arguments);
 
     bool isValid() const { return error_.isEmpty(); }
-    // Why the arguments were refused, followed by the usage line. Empty when valid.
+    // Why the arguments were refused, followed by the usage lines. Empty when valid.
     QString error() const { return error_; }
+    Action action() const { return action_; }
     std::optional<QString> cameraFile() const { return cameraFile_; }
 
     static QString usage();
+    // The usage, the options and the exit statuses.
+    static QString help();
+    // "palmcue " and the version number.
+    static QString version();
 
 private:
     QString error_;
+    Action action_ = Action::Run;
     std::optional<QString> cameraFile_;
 };
 

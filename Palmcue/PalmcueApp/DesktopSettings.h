@@ -1,5 +1,6 @@
 // The desktop's settings program, as far as the permission screen needs it: the page closest
-// to camera privacy that the running desktop offers. Exposed to QML as `desktop`.
+// to camera privacy that the running desktop offers, and, where there is none, how to get
+// access to the camera on Linux. Exposed to QML as `desktop`.
 #pragma once
 
 #include <QObject>
@@ -29,9 +30,15 @@ public:
     QString program() const { return program_; }
     QStringList arguments() const { return arguments_; }
 
-    // Opens the page; the outcome is not reported (a settings program that fails to start
-    // leaves nothing for the user to act on).
-    Q_INVOKABLE void openCameraSettings();
+    // Opens the page. False when there is no settings program or it did not start: the
+    // permission screen then shows cameraAccessHelp() instead.
+    Q_INVOKABLE bool openCameraSettings();
+
+    // How this user gets at the camera: on Linux that is access to the video device nodes,
+    // usually through their group, which no settings program changes.
+    Q_INVOKABLE QString cameraAccessHelp() const { return cameraAccessHelp(deviceDir_); }
+    // The same for the "video*" nodes in `deviceDir`.
+    static QString cameraAccessHelp(const QString& deviceDir);
 
     static bool startDetached(const QString& program, const QStringList& arguments);
 
@@ -39,6 +46,7 @@ private:
     QString program_;
     QStringList arguments_;
     Starter starter_;
+    QString deviceDir_ = QStringLiteral("/dev");
 };
 
 } // namespace palmcue::shell

@@ -1,7 +1,5 @@
 #include "PalmcueApp/QuitOnSignal.h"
 
-#include <QCoreApplication>
-#include <csignal>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -9,38 +7,43 @@ namespace palmcue::shell {
 namespace {
 
 // [0] is read by the event loop, [1] written by the handler: write() is async-signal-safe,
-// QCoreApplication::quit() is not.
+// anything that touches Qt is not. Non-blocking, so that a burst of signals can never block
+// the handler.
 int signalPipe[2] = {-1, -1};
 
-void onSignal(int) {
-    const char byte = 1;
+void onSignal(int signal) {
+    const char byte = char(signal);
     [[maybe_unused]] const ssize_t written = ::write(signalPipe[1], &byte, 1);
 }
 
 } // namespace
 
 QuitOnSignal::QuitOnSignal() {
-    if (::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, signalPipe) != 0)
+    if (::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0, signalPipe) != 0)
         return; // the default actions stay: the program still ends, only less tidily
     notifier_ = std::make_unique<QSocketNotifier>(signalPipe[0], QSocketNotifier::Read);
-    connect(notifier_.get(), &QSocketNotifier::activated, this, [] {
-        char byte;
-        [[maybe_unused]] const ssize_t read = ::read(signalPipe[0], &byte, 1);
-        QCoreApplication::quit();
+    connect(notifier_.get(), &QSocketNotifier::activated, this, [this] {
+        char byte = 0;
+        if (::read(signalPipe[0], &byte, 1) == 1)
+            Q_EMIT received(int(byte));
     });
     struct sigaction action = {};
     action.sa_handler = onSignal;
     sigemptyset(&action.sa_mask);
     action.sa_flags = SA_RESTART;
-    for (int signal : {SIGTERM, SIGINT, SIGHUP})
-        ::sigaction(signal, &action, nullptr);
+    for (size_t i = 0; i < std::size(kSignals); ++i) {
+        if (::sigaction(kSignals[i], nullptr, &previous_[i]) != 0 ||
+            previous_[i].sa_handler == SIG_IGN)
+            continue;
+        installed_[i] = ::sigaction(kSignals[i], &action, nullptr) == 0;
+    }
 }
 
 QuitOnSignal::~QuitOnSignal() {
-    struct sigaction action = {};
-    action.sa_handler = SIG_DFL;
-    for (int signal : {SIGTERM, SIGINT, SIGHUP})
-        ::sigaction(signal, &action, nullptr);
+    for (size_t i = 0; i < std::size(kSignals); ++i) {
+        if (installed_[i])
+            ::sigaction(kSignals[i], &previous_[i], nullptr);
+    }
     notifier_.reset();
     ::close(signalPipe[0]);
     ::close(signalPipe[1]);

@@ -32,8 +32,28 @@ std::optional<double> StartupReport::millisecondsSinceProcessStart() {
     return nowMs - startTicks * 1000.0 / double(ticksPerSecond);
 }
 
+namespace {
+
+bool reporting() {
+    return qEnvironmentVariable("PALMCUE_REPORT_STARTUP") == QLatin1String("1");
+}
+
+} // namespace
+
+void StartupReport::modelsLoaded(double milliseconds, const std::string& modelDir,
+                                 const std::string& error) {
+    if (!reporting())
+        return;
+    if (error.empty())
+        std::fprintf(stdout, "palmcue: hand models loaded in %.0f ms from %s\n", milliseconds,
+                     modelDir.c_str());
+    else
+        std::fprintf(stdout, "palmcue: hand models not loaded: %s\n", error.c_str());
+    std::fflush(stdout);
+}
+
 void StartupReport::watch(QQuickWindow* window) {
-    if (qEnvironmentVariable("PALMCUE_REPORT_STARTUP") != QLatin1String("1"))
+    if (!reporting())
         return;
     // frameSwapped comes from the render thread under the threaded render loop.
     auto reported = std::make_shared<std::atomic<bool>>(false);

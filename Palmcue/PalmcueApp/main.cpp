@@ -9,12 +9,37 @@
 #include <QIcon>
 #include <QTimer>
 #include <cstdio>
+#include <cstdlib>
 #include <memory>
 
 namespace {
 
+// How long an ending program waits for the detection thread before it ends without it.
+constexpr int kDetectionWaitMs = 250;
+
+using palmcue::shell::AppDelegate;
+using palmcue::shell::CommandLine;
+using palmcue::shell::InstanceFolder;
+using palmcue::shell::SingleInstance;
+
 void printError(const QString& text) {
     std::fprintf(stderr, "%s\n", qPrintable(text));
+}
+
+// `palmcue --quit`: exit status 0 once the running instance has ended, 1 when none runs.
+int quitRunningInstance() {
+    QString error;
+    switch (SingleInstance::requestQuit(InstanceFolder::forThisSession(), error)) {
+    case SingleInstance::QuitAnswer::Ended:
+        return 0;
+    case SingleInstance::QuitAnswer::NotRunning:
+        printError(QStringLiteral("palmcue: Palm&Cue is not running"));
+        return 1;
+    case SingleInstance::QuitAnswer::Failed:
+        break;
+    }
+    printError(QStringLiteral("palmcue: ") + error);
+    return 1;
 }
 
 } // namespace
@@ -23,46 +48,62 @@ int main(int argc, char** argv) {
     QStringList arguments;
     for (int i = 0; i < argc; ++i)
         arguments << QString::fromLocal8Bit(argv[i]);
-    const auto commandLine = palmcue::shell::CommandLine::parse(arguments);
+    const auto commandLine = CommandLine::parse(arguments);
     if (!commandLine.isValid()) {
         printError(commandLine.error());
         return 2;
     }
+    switch (commandLine.action()) {
+    case CommandLine::Action::Help:
+        std::printf("%s\n", qPrintable(CommandLine::help()));
+        return 0;
+    case CommandLine::Action::Version:
+        std::printf("%s\n", qPrintable(CommandLine::version()));
+        return 0;
+    case CommandLine::Action::Quit:
+        return quitRunningInstance();
+    case CommandLine::Action::Run:
+        break;
+    }
 
-    // Qt sees no arguments: the option above is the program's whole command line.
+    // Qt sees no arguments: the options above are the program's whole command line.
     int qtArgc = 1;
     QApplication application(qtArgc, argv);
     QApplication::setApplicationName(QStringLiteral("palmcue"));
     QApplication::setApplicationDisplayName(QStringLiteral("Palm&Cue"));
+    QApplication::setApplicationVersion(QStringLiteral(PALMCUE_VERSION));
     QApplication::setDesktopFileName(QStringLiteral(PALMCUE_APP_ID));
     QApplication::setWindowIcon(QIcon(QStringLiteral(":/palmcue/" PALMCUE_APP_ID ".svg")));
-    // The window only hides on close; the program ends from the tray menu or with the session.
+    // The window only hides on close; the program ends with Ctrl+Q, the tray menu,
+    // `palmcue --quit` or the session.
     QApplication::setQuitOnLastWindowClosed(false);
 
-    palmcue::shell::SingleInstance instance(palmcue::shell::SingleInstance::defaultSocketPath());
+    SingleInstance instance(InstanceFolder::forThisSession());
     switch (instance.claim()) {
-    case palmcue::shell::SingleInstance::Role::Secondary:
+    case SingleInstance::Role::Secondary:
         return 0;
-    case palmcue::shell::SingleInstance::Role::Failed:
+    case SingleInstance::Role::Failed:
         // Still usable, only not reachable by a second start.
         printError(QStringLiteral("palmcue: ") + instance.error());
         break;
-    case palmcue::shell::SingleInstance::Role::Primary:
+    case SingleInstance::Role::Primary:
         break;
     }
 
     palmcue::shell::QuitOnSignal quitOnSignal;
-    palmcue::shell::AppDelegate delegate({commandLine.cameraFile()});
-    QObject::connect(&instance, &palmcue::shell::SingleInstance::showRequested, &delegate,
-                     &palmcue::shell::AppDelegate::reopen);
+    AppDelegate delegate({commandLine.cameraFile()});
+    QObject::connect(&instance, &SingleInstance::showRequested, &delegate, &AppDelegate::reopen);
+    QObject::connect(&instance, &SingleInstance::quitRequested, &delegate, &AppDelegate::quit);
+    QObject::connect(&quitOnSignal, &palmcue::shell::QuitOnSignal::received, &delegate,
+                     &AppDelegate::quit);
 
     std::unique_ptr<palmcue::shell::TrayIcon> tray;
     if (QSystemTrayIcon::isSystemTrayAvailable()) {
         tray = std::make_unique<palmcue::shell::TrayIcon>(QApplication::windowIcon());
         QObject::connect(tray.get(), &palmcue::shell::TrayIcon::showRequested, &delegate,
-                         &palmcue::shell::AppDelegate::reopen);
-        QObject::connect(tray.get(), &palmcue::shell::TrayIcon::quitRequested, &application,
-                         &QApplication::quit);
+                         &AppDelegate::reopen);
+        QObject::connect(tray.get(), &palmcue::shell::TrayIcon::quitRequested, &delegate,
+                         &AppDelegate::quit);
     }
 
     // The window is built once the event loop runs, as a finished launch.
@@ -72,5 +113,14 @@ int main(int argc, char** argv) {
             QApplication::exit(1);
         }
     });
-    return QApplication::exec();
+    const int status = QApplication::exec();
+    if (!delegate.detectionThreadIdle(kDetectionWaitMs)) {
+        // Still loading the models or analysing a frame, which cannot be interrupted, and
+        // tearing down would wait for it: seconds on a busy machine. The camera is stopped and
+        // nothing is kept between runs, so end now; the kernel releases the socket, its lock
+        // and the rest.
+        std::fflush(nullptr);
+        std::_Exit(status);
+    }
+    return status;
 }

@@ -1,5 +1,6 @@
 #include "apps/LogTimeFormatter.h"
 
+#include <cstdlib>
 #include <unicode/dtptngen.h>
 #include <unicode/locid.h>
 #include <unicode/smpdtfmt.h>
@@ -24,9 +25,24 @@ icu::UnicodeString bestPattern(const icu::Locale& locale) {
 
 } // namespace
 
+icu::Locale LogTimeFormatter::timeLocale() {
+    // ICU's own default follows LC_MESSAGES; times follow LC_TIME.
+    for (const char* variable : {"LC_ALL", "LC_TIME", "LANG"}) {
+        const char* value = std::getenv(variable);
+        if (value == nullptr || *value == '\0')
+            continue;
+        // "de_DE.UTF-8@euro": the codeset and the modifier mean nothing to ICU.
+        std::string id(value);
+        id.resize(id.find_first_of(".@") == std::string::npos ? id.size() : id.find_first_of(".@"));
+        if (id == "C" || id == "POSIX")
+            return icu::Locale("en_US_POSIX");
+        return icu::Locale(id.c_str());
+    }
+    return icu::Locale::getDefault();
+}
+
 LogTimeFormatter::LogTimeFormatter(const std::string& localeId, const std::string& timeZoneId) {
-    const icu::Locale locale =
-        localeId.empty() ? icu::Locale::getDefault() : icu::Locale(localeId.c_str());
+    const icu::Locale locale = localeId.empty() ? timeLocale() : icu::Locale(localeId.c_str());
     UErrorCode status = U_ZERO_ERROR;
     format_ = std::make_unique<icu::SimpleDateFormat>(bestPattern(locale), locale, status);
     if (U_FAILURE(status)) {

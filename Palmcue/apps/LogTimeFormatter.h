@@ -8,6 +8,7 @@
 #include <unicode/uversion.h>
 
 U_NAMESPACE_BEGIN
+class Locale;
 class SimpleDateFormat;
 U_NAMESPACE_END
 
@@ -15,8 +16,9 @@ namespace palmcue::apps {
 
 class LogTimeFormatter {
 public:
-    // An empty locale or time zone id means the process default. An id ICU does not know
-    // falls back to its root locale or to GMT: formatting never fails.
+    // An empty locale id means the locale of times (timeLocale()), an empty time zone id the
+    // process default. An id ICU does not know falls back to its root locale or to GMT:
+    // formatting never fails.
     explicit LogTimeFormatter(const std::string& localeId = {}, const std::string& timeZoneId = {});
     ~LogTimeFormatter();
     LogTimeFormatter(const LogTimeFormatter&) = delete;
@@ -24,6 +26,9 @@ public:
 
     // UTF-8. Not thread-safe: one formatter per thread.
     std::string format(std::chrono::system_clock::time_point time) const;
+
+    // The locale that POSIX picks for times: LC_ALL, else LC_TIME, else LANG.
+    static icu::Locale timeLocale();
 
 private:
     std::unique_ptr<icu::SimpleDateFormat> format_;

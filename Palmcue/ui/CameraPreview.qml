@@ -40,7 +40,7 @@ ColumnLayout {
             SymbolIcon {
                 anchors.horizontalCenter: parent.horizontalCenter
                 name: "video.slash-white"
-                size: 34
+                size: 28
             }
             Text {
                 anchors.horizontalCenter: parent.horizontalCenter

@@ -18,7 +18,7 @@ Rectangle {
         x: 10
         anchors.verticalCenter: parent.verticalCenter
         name: "ladybug"
-        size: 11
+        size: 10
     }
     // Anchored rather than laid out: a layout would fix the text's height, and a wrapped,
     // elided text then shortens itself to that height instead of two lines.

@@ -2,6 +2,7 @@
 import QtQuick
 import QtQuick.Layouts
 import QtQuick.Controls.Basic
+import QtQuick.Controls.impl
 
 Control {
     id: row
@@ -70,10 +71,14 @@ Control {
             implicitHeight: 20
             // Wrapped: a control stretches its content item, the icon keeps its size.
             contentItem: Item {
-                SymbolIcon {
+                // Tinted: the secondary colour follows the palette, light or dark.
+                IconImage {
                     anchors.centerIn: parent
-                    name: "chevron.right"
-                    size: 12
+                    width: 10
+                    height: 10
+                    sourceSize: Qt.size(10, 10)
+                    source: Qt.resolvedUrl("icons/chevron.right.svg")
+                    color: Theme.secondary
                 }
             }
             onClicked: row.chooseRequested()

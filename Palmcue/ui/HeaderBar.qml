@@ -33,7 +33,7 @@ Rectangle {
             SymbolIcon {
                 anchors.centerIn: parent
                 name: "hand.raised.fill"
-                size: 16
+                size: 13
             }
         }
 

@@ -8,6 +8,8 @@ Item {
 
     required property QtObject detector
     property QtObject desktop: null
+    // Shown below the buttons once "Open System Settings" found no settings page to open.
+    property string accessHelp: ""
 
     Column {
         anchors.centerIn: parent
@@ -16,7 +18,7 @@ Item {
         SymbolIcon {
             anchors.horizontalCenter: parent.horizontalCenter
             name: "video.slash-orange"
-            size: 52
+            size: 44
         }
         Text {
             anchors.horizontalCenter: parent.horizontalCenter
@@ -60,12 +62,12 @@ Item {
             }
             onClicked: permission.detector.requestPermission()
         }
-        // Bordered, regular size; only where the desktop can open its camera settings.
+        // Bordered, regular size. Where the desktop has no settings page to open, it shows how
+        // to get access instead: it never does nothing.
         Button {
             id: openSettings
             objectName: "openSettingsButton"
             anchors.horizontalCenter: parent.horizontalCenter
-            visible: permission.desktop !== null && permission.desktop.canOpenCameraSettings === true
             text: "Open System Settings"
             leftPadding: 10
             rightPadding: 10
@@ -85,7 +87,28 @@ Item {
                 border.width: 1
                 border.color: Theme.separator
             }
-            onClicked: permission.desktop.openCameraSettings()
+            onClicked: {
+                const desktop = permission.desktop;
+                if (desktop === null)
+                    permission.accessHelp = "Ask the administrator of this computer for access to the camera, then click Grant Camera Access.";
+                else if (!desktop.openCameraSettings())
+                    permission.accessHelp = desktop.cameraAccessHelp();
+            }
+        }
+        // Selectable, so that the command in it can be copied.
+        TextEdit {
+            objectName: "cameraAccessHelp"
+            anchors.horizontalCenter: parent.horizontalCenter
+            visible: text.length > 0
+            width: 380
+            readOnly: true
+            selectByMouse: true
+            wrapMode: TextEdit.Wrap
+            textFormat: TextEdit.PlainText
+            horizontalAlignment: TextEdit.AlignHCenter
+            text: permission.accessHelp
+            font.pixelSize: 12
+            color: Theme.secondary
         }
     }
 }

@@ -176,8 +176,13 @@ TEST_F(PipelineFixture, DetectorDestroyedWhileAFrameIsInFlight) {
     for (int i = 0; i < 30; ++i)
         deliver(frameWithImage());
     detector.reset(); // joins the detection thread; queued updates are dropped
+    const int analysed = handPose->calls;
     QCoreApplication::processEvents();
-    SUCCEED();
+    QCoreApplication::processEvents();
+    EXPECT_EQ(handPose->calls, analysed) << "a frame was analysed after the detector went";
+    EXPECT_LE(analysed, 10); // every third frame at most
+    // Nothing queued still holds the hand-pose service.
+    EXPECT_EQ(handPose.use_count(), 1);
 }
 
 TEST_F(PipelineFixture, FrameCountContinuesAcrossStopAndStart) {

@@ -1,5 +1,5 @@
-// The one main window: its geometry, what the main view is given, and that closing only
-// hides it while detection goes on.
+// The one main window: its geometry, what the main view is given, that closing only hides it
+// while detection goes on, that showing it again checks the camera permission, and Ctrl+Q.
 #include "PalmcueApp/AppDelegate.h"
 
 #include "PalmcueApp/DesktopSettings.h"
@@ -10,6 +10,9 @@
 #include <QQuickView>
 #include <QScreen>
 #include <QTest>
+#include <QThread>
+#include <QTimer>
+#include <atomic>
 #include <gtest/gtest.h>
 
 using palmcue::shell::AppDelegate;
@@ -26,6 +29,13 @@ protected:
         window_ = delegate_->mainWindow();
         ASSERT_NE(window_, nullptr);
         ASSERT_TRUE(QTest::qWaitForWindowExposed(window_));
+    }
+
+    // With a labelled hand photo as the camera.
+    void launchWithPhoto() {
+        const auto photos = labelledPhotos();
+        ASSERT_FALSE(photos.empty());
+        launch({photos.front().file});
     }
 
     MessagesApplication apps_;
@@ -103,9 +113,7 @@ TEST_F(AppDelegateTest, ClosingHidesTheWindowAndReopeningShowsItAsItWas) {
 
 TEST_F(AppDelegateTest, DetectionGoesOnWhileTheWindowIsClosed) {
     PALMCUE_SKIP_WITHOUT_SHARED_HANDS();
-    const auto photos = labelledPhotos();
-    ASSERT_FALSE(photos.empty());
-    ASSERT_NO_FATAL_FAILURE(launch({photos.front().file}));
+    ASSERT_NO_FATAL_FAILURE(launchWithPhoto());
     palmcue::HandDetector* detector = delegate_->detector();
 
     QQuickItem* button = findItem(window_->rootObject(), QStringLiteral("startStopButton"));
@@ -119,4 +127,57 @@ TEST_F(AppDelegateTest, DetectionGoesOnWhileTheWindowIsClosed) {
     EXPECT_TRUE(waitUntil([&] { return detector->frameCount() > frames + 3; }));
     EXPECT_TRUE(detector->isDetecting());
     EXPECT_FALSE(window_->isVisible());
+}
+
+TEST_F(AppDelegateTest, ShowingTheWindowAgainChecksTheCameraPermission) {
+    ASSERT_NO_FATAL_FAILURE(launch());
+    palmcue::HandDetector* detector = delegate_->detector();
+    int checks = 0;
+    QObject::connect(detector, &palmcue::HandDetector::cameraAuthorizedChanged,
+                     [&checks] { ++checks; });
+
+    window_->close();
+    QCoreApplication::processEvents();
+    EXPECT_EQ(checks, 0);
+    delegate_->reopen();
+    EXPECT_TRUE(waitUntil([&] { return checks == 1; }));
+
+    window_->showMinimized();
+    ASSERT_TRUE(waitUntil([&] { return window_->visibility() == QWindow::Minimized; }));
+    delegate_->reopen();
+    EXPECT_TRUE(waitUntil([&] { return checks == 2; }));
+}
+
+TEST_F(AppDelegateTest, CtrlQStopsTheCameraAndEndsTheEventLoop) {
+    PALMCUE_SKIP_WITHOUT_SHARED_HANDS();
+    ASSERT_NO_FATAL_FAILURE(launchWithPhoto());
+    palmcue::HandDetector* detector = delegate_->detector();
+    detector->start();
+    ASSERT_TRUE(waitUntil([&] { return detector->isDetecting(); }))
+        << detector->statusText().toStdString();
+
+    // The shortcut comes while the application's event loop runs; it ends that loop.
+    window_->requestActivate();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(window_));
+    QTimer::singleShot(0, window_, [this] { typeKey(window_, Qt::Key_Q, Qt::ControlModifier); });
+    QTimer::singleShot(30000, [] { QCoreApplication::exit(1); }); // bound for a hang
+    EXPECT_EQ(QCoreApplication::exec(), 0);
+    EXPECT_FALSE(detector->isDetecting());
+    EXPECT_EQ(detector->captureSession(), nullptr);
+    EXPECT_EQ(detector->statusText(), QStringLiteral("Stopped"));
+}
+
+TEST_F(AppDelegateTest, AnEndingProgramLearnsWhetherTheDetectionThreadIsBusy) {
+    ASSERT_NO_FATAL_FAILURE(launch());
+    EXPECT_TRUE(delegate_->detectionThreadIdle(30000)); // the models have loaded
+
+    // A task that does not end until released, as a stalled model load.
+    std::atomic<bool> release{false};
+    delegate_->detector()->detectQueue().post([&release] {
+        while (!release.load())
+            QThread::msleep(1);
+    });
+    EXPECT_FALSE(delegate_->detectionThreadIdle(50));
+    release = true;
+    EXPECT_TRUE(delegate_->detectionThreadIdle(30000));
 }

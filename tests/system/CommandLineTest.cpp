@@ -1,4 +1,4 @@
-// The command line accepts only --camera-file with a readable file.
+// The command line: --camera-file with a readable file, --quit, --help and --version.
 #include "PalmcueApp/CommandLine.h"
 
 #include <QDir>
@@ -43,7 +43,10 @@ TEST(CommandLineTest, RefusesEverythingElseWithTheUsageLine) {
     const QString folder = dir.path();
     const std::vector<QStringList> refused = {
         args({QStringLiteral("--bogus")}),
-        args({QStringLiteral("--help")}),
+        args({QStringLiteral("-h")}),
+        args({QStringLiteral("--bogus"), QStringLiteral("--help")}),
+        args({QStringLiteral("--quit"), QStringLiteral("--quit")}),
+        args({QStringLiteral("--quit"), QStringLiteral("extra")}),
         args({QStringLiteral("photo.jpg")}),
         args({QStringLiteral("--camera-file")}),
         args({QStringLiteral("--camera-file"), missing}),
@@ -54,6 +57,7 @@ TEST(CommandLineTest, RefusesEverythingElseWithTheUsageLine) {
     for (const QStringList& arguments : refused) {
         const CommandLine line = CommandLine::parse(arguments);
         EXPECT_FALSE(line.isValid()) << arguments.join(u' ').toStdString();
+        EXPECT_EQ(line.action(), CommandLine::Action::Run);
         EXPECT_FALSE(line.cameraFile());
         EXPECT_TRUE(line.error().endsWith(CommandLine::usage())) << line.error().toStdString();
     }
@@ -68,4 +72,40 @@ TEST(CommandLineTest, RefusesTheCameraFileTwice) {
         CommandLine::parse(args({QStringLiteral("--camera-file"), photo.fileName(),
                                  QStringLiteral("--camera-file"), photo.fileName()}));
     EXPECT_FALSE(line.isValid());
+}
+
+TEST(CommandLineTest, HelpVersionAndQuit) {
+    QTemporaryDir dir;
+    QFile photo(dir.filePath(QStringLiteral("hand.jpg")));
+    ASSERT_TRUE(photo.open(QIODevice::WriteOnly));
+    photo.close();
+
+    EXPECT_EQ(CommandLine::parse(args({})).action(), CommandLine::Action::Run);
+    EXPECT_EQ(CommandLine::parse(args({QStringLiteral("--quit")})).action(),
+              CommandLine::Action::Quit);
+    // --help and --version win over what follows, as in GNU programs.
+    for (const QStringList& arguments :
+         {args({QStringLiteral("--help")}),
+          args({QStringLiteral("--camera-file"), photo.fileName(), QStringLiteral("--help"),
+                QStringLiteral("--bogus")}),
+          args({QStringLiteral("--quit"), QStringLiteral("--help")})}) {
+        const CommandLine line = CommandLine::parse(arguments);
+        EXPECT_TRUE(line.isValid()) << arguments.join(u' ').toStdString();
+        EXPECT_EQ(line.action(), CommandLine::Action::Help) << arguments.join(u' ').toStdString();
+        EXPECT_FALSE(line.cameraFile());
+    }
+    EXPECT_EQ(CommandLine::parse(args({QStringLiteral("--version")})).action(),
+              CommandLine::Action::Version);
+
+    // Quitting takes no camera.
+    const CommandLine both = CommandLine::parse(
+        args({QStringLiteral("--quit"), QStringLiteral("--camera-file"), photo.fileName()}));
+    EXPECT_FALSE(both.isValid());
+    EXPECT_EQ(both.action(), CommandLine::Action::Run);
+
+    EXPECT_TRUE(CommandLine::help().startsWith(CommandLine::usage()));
+    for (const char* option :
+         {"--camera-file PATH", "--quit", "--help", "--version", "Exit status"})
+        EXPECT_TRUE(CommandLine::help().contains(QLatin1String(option))) << option;
+    EXPECT_EQ(CommandLine::version(), QStringLiteral("palmcue " PALMCUE_VERSION));
 }

@@ -1,10 +1,15 @@
-// Which settings program the permission screen's "Open System Settings" runs, per desktop.
+// Which settings program the permission screen's "Open System Settings" runs, per desktop, and
+// the help it shows where there is none.
 #include "PalmcueApp/DesktopSettings.h"
 
 #include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
+#include <grp.h>
 #include <gtest/gtest.h>
+#include <pwd.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 using palmcue::shell::DesktopSettings;
 
@@ -53,12 +58,49 @@ protected:
 
 } // namespace
 
-TEST_F(DesktopSettingsTest, WithoutASettingsProgramTheButtonIsOffAndDoesNothing) {
+TEST_F(DesktopSettingsTest, WithoutASettingsProgramNothingStartsAndTheScreenIsTold) {
     addProgram(QStringLiteral("unrelated"));
     auto settings = make();
     EXPECT_FALSE(settings->canOpenCameraSettings());
-    settings->openCameraSettings();
+    EXPECT_FALSE(settings->openCameraSettings());
     EXPECT_TRUE(started.empty());
+
+    // A settings program that does not start counts as none.
+    addProgram(QStringLiteral("gnome-control-center"));
+    DesktopSettings failing(environment_, [](const QString&, const QStringList&) { return false; });
+    EXPECT_TRUE(failing.canOpenCameraSettings());
+    EXPECT_FALSE(failing.openCameraSettings());
+    EXPECT_TRUE(make()->openCameraSettings());
+}
+
+TEST_F(DesktopSettingsTest, HelpSaysHowToGetAtTheCamera) {
+    const QDir devices(dir_.filePath(QStringLiteral("dev")));
+    ASSERT_TRUE(devices.mkpath(QStringLiteral(".")));
+    EXPECT_TRUE(DesktopSettings::cameraAccessHelp(devices.path())
+                    .startsWith(QStringLiteral("No camera was found")));
+
+    const QString video = devices.filePath(QStringLiteral("video0"));
+    QFile node(video);
+    ASSERT_TRUE(node.open(QIODevice::WriteOnly));
+    node.close();
+    ASSERT_EQ(::chmod(QFile::encodeName(video).constData(), 0660), 0);
+    // A group this process is in: the group is not the obstacle.
+    ASSERT_EQ(::chown(QFile::encodeName(video).constData(), uid_t(-1), ::getegid()), 0);
+    QString help = DesktopSettings::cameraAccessHelp(devices.path());
+    EXPECT_TRUE(help.contains(video)) << help.toStdString();
+    EXPECT_TRUE(help.contains(QStringLiteral("administrator"))) << help.toStdString();
+
+    if (::geteuid() != 0)
+        return; // giving the node to a group we are not in needs root
+    const group* nogroup = ::getgrgid(65534);
+    ASSERT_NE(nogroup, nullptr);
+    ASSERT_EQ(::chown(QFile::encodeName(video).constData(), uid_t(-1), 65534), 0);
+    help = DesktopSettings::cameraAccessHelp(devices.path());
+    const QString command = QStringLiteral("sudo usermod -aG %1 %2")
+                                .arg(QString::fromLocal8Bit(nogroup->gr_name),
+                                     QString::fromLocal8Bit(::getpwuid(::getuid())->pw_name));
+    EXPECT_TRUE(help.contains(command)) << help.toStdString();
+    EXPECT_TRUE(help.contains(video)) << help.toStdString();
 }
 
 TEST_F(DesktopSettingsTest, GnomeOpensItsCameraPanelOrElsePrivacy) {

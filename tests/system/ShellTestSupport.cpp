@@ -15,6 +15,10 @@ void clickItem(QQuickWindow* window, QQuickItem* item) {
     QTest::mouseClick(window, Qt::LeftButton, Qt::NoModifier, centre.toPoint());
 }
 
+void typeKey(QQuickWindow* window, Qt::Key key, Qt::KeyboardModifiers modifiers) {
+    QTest::keyClick(window, key, modifiers);
+}
+
 bool handModelsPresent() {
     const QDir dir(QString::fromStdString(handpose::MediaPipeHandPose::defaultModelDir()));
     return dir.exists(QLatin1String(handpose::MediaPipeHandPose::kPalmModelFile)) &&

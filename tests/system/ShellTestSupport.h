@@ -19,6 +19,10 @@ namespace palmcue::test {
 // A left click in the middle of `item`, through the window as a user's click arrives.
 void clickItem(QQuickWindow* window, QQuickItem* item);
 
+// A key press and release on `window`, shortcuts included. Compiled apart from the tests that
+// link Qt Widgets: QtTest would then take the test's QGuiApplication for a QApplication.
+void typeKey(QQuickWindow* window, Qt::Key key, Qt::KeyboardModifiers modifiers);
+
 // Whether the hand models are where the program looks for them.
 bool handModelsPresent();
 

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <QObject>
+#include <QString>
 
 namespace palmcue::test {
 
@@ -10,10 +11,16 @@ class FakeDesktop : public QObject {
     Q_PROPERTY(bool canOpenCameraSettings MEMBER canOpen CONSTANT)
 
 public:
-    Q_INVOKABLE void openCameraSettings() { ++openCount; }
+    // False, as when no settings program exists, unless canOpen.
+    Q_INVOKABLE bool openCameraSettings() {
+        ++openCount;
+        return canOpen;
+    }
+    Q_INVOKABLE QString cameraAccessHelp() const { return help; }
 
     bool canOpen = true;
     int openCount = 0;
+    QString help = QStringLiteral("sudo usermod -aG video someone");
 };
 
 } // namespace palmcue::test

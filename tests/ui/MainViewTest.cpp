@@ -3,8 +3,10 @@
 #include "UiHarness.h"
 #include "support/SharedData.h"
 
+#include <QFont>
 #include <QQuickWindow>
 #include <QTest>
+#include <functional>
 #include <gtest/gtest.h>
 
 namespace palmcue::test {
@@ -43,9 +45,13 @@ TEST(MainViewFrame, PermissionScreenAndColumnFollowCameraAuthorization) {
     EXPECT_TRUE(ui.shown("permissionView"));
     EXPECT_EQ(ui.find("mainColumn"), nullptr);
     EXPECT_EQ(ui.find("cameraPreview"), nullptr);
-    // Without a desktop helper there is no settings button.
-    EXPECT_FALSE(ui.shown("openSettingsButton"));
+    // The settings button is always there; without a desktop helper it says whom to ask.
+    ASSERT_TRUE(ui.shown("openSettingsButton"));
+    EXPECT_FALSE(ui.shown("cameraAccessHelp"));
     saveShot(ui, "permission");
+    ui.click("openSettingsButton");
+    ASSERT_TRUE(ui.shown("cameraAccessHelp"));
+    EXPECT_TRUE(ui.text(ui.find("cameraAccessHelp")).contains(QStringLiteral("administrator")));
 
     // Start without access: the screen stays, the detector asks for access.
     ui.click("startStopButton");
@@ -65,7 +71,7 @@ TEST(MainViewFrame, PermissionScreenAndColumnFollowCameraAuthorization) {
     EXPECT_FALSE(ui.shown("logCard")); // empty log: no fifth card
 }
 
-TEST(MainViewFrame, SettingsButtonOnlyWithADesktopThatCanOpenIt) {
+TEST(MainViewFrame, SettingsButtonOpensTheSettingsOrElseSaysHowToGetAccess) {
     FakeDesktop desktop;
     UiHarness ui;
     ui.camera.authorization = CameraAuthorization::Denied;
@@ -73,13 +79,59 @@ TEST(MainViewFrame, SettingsButtonOnlyWithADesktopThatCanOpenIt) {
     ASSERT_TRUE(ui.shown("openSettingsButton"));
     ui.click("openSettingsButton");
     EXPECT_EQ(desktop.openCount, 1);
+    EXPECT_FALSE(ui.shown("cameraAccessHelp"));
 
+    // No settings program: the button never does nothing.
     FakeDesktop unable;
     unable.canOpen = false;
     UiHarness other;
     other.camera.authorization = CameraAuthorization::Denied;
     other.show(UiHarness::defaultApps(), &unable);
-    EXPECT_FALSE(other.shown("openSettingsButton"));
+    ASSERT_TRUE(other.shown("openSettingsButton"));
+    other.click("openSettingsButton");
+    EXPECT_EQ(unable.openCount, 1);
+    ASSERT_TRUE(other.shown("cameraAccessHelp"));
+    EXPECT_EQ(other.text(other.find("cameraAccessHelp")), unable.help);
+    saveShot(other, "permission-help");
+}
+
+// Each symbol is drawn at the size its view gives it.
+TEST(MainViewFrame, SymbolIconsHaveTheirSizes) {
+    const auto icon = [](UiHarness& ui, const QString& file) -> QQuickItem* {
+        std::function<QQuickItem*(QQuickItem*)> walk = [&](QQuickItem* item) -> QQuickItem* {
+            if (item->property("source").toUrl().toString().endsWith(file) && item->isVisible())
+                return item;
+            for (QQuickItem* child : item->childItems()) {
+                if (QQuickItem* found = walk(child))
+                    return found;
+            }
+            return nullptr;
+        };
+        QQuickItem* found = walk(ui.view().contentItem());
+        EXPECT_NE(found, nullptr) << file.toStdString();
+        return found;
+    };
+    const auto expectSize = [&](UiHarness& ui, const char* file, double size) {
+        if (QQuickItem* item = icon(ui, QLatin1String(file))) {
+            EXPECT_DOUBLE_EQ(item->width(), size) << file;
+            EXPECT_DOUBLE_EQ(item->height(), size) << file;
+        }
+    };
+
+    UiHarness denied;
+    denied.camera.authorization = CameraAuthorization::Denied;
+    denied.show();
+    expectSize(denied, "icons/video.slash-orange.svg", 44);
+
+    UiHarness ui;
+    ui.show();
+    expectSize(ui, "icons/hand.raised.fill.svg", 13);
+    expectSize(ui, "icons/video.slash-white.svg", 28);
+    expectSize(ui, "icons/ladybug.svg", 10);
+    expectSize(ui, "icons/chevron.right.svg", 10);
+    // The chevron in the secondary colour, that of the header's hint.
+    if (QQuickItem* chevron = icon(ui, QStringLiteral("icons/chevron.right.svg")))
+        expectColor(ui.color(chevron), ui.color(ui.find("hintText")));
 }
 
 TEST(MainViewFrame, StartStopPillFollowsIsDetecting) {
@@ -233,8 +285,19 @@ TEST(AppPicker, ChoosingWritesOneMappingAndCloses) {
     ASSERT_TRUE(root->property("showPicker").toBool());
     EXPECT_EQ(root->property("pickerFinger").toInt(), 3);
     ASSERT_TRUE(waitUntil([&] { return ui.shown("pickerList") && ui.find("pickerRow_4"); }));
-    EXPECT_EQ(ui.find("pickerHeader")->property("text").toString(),
-              QStringLiteral("Select app for Ring \U0001F48D"));
+    // What the header draws: its text runs, the emoji in the colour-emoji font.
+    QString header;
+    QQuickItem* emoji = nullptr;
+    for (QQuickItem* run : ui.find("pickerHeader")->childItems().front()->childItems()) {
+        header += ui.text(run);
+        if (ui.text(run) == QStringLiteral("\U0001F48D"))
+            emoji = run;
+        EXPECT_TRUE(run->isVisible());
+        EXPECT_GT(run->width(), 0.0);
+    }
+    EXPECT_EQ(header, QStringLiteral("Select app for Ring \U0001F48D"));
+    ASSERT_NE(emoji, nullptr);
+    EXPECT_EQ(emoji->property("font").value<QFont>().family(), QStringLiteral("Noto Color Emoji"));
     // Both applications named "Music" carry the checkmark, nothing else does.
     for (int i = 0; i < 5; ++i)
         EXPECT_EQ(ui.shown(QStringLiteral("pickerCheck_%1").arg(i)), i == 2 || i == 3) << i;
