@@ -92,9 +92,8 @@ int main(int argc, char** argv) {
     const cv::Mat frame = cameraFrame(photo, description);
     MediaPipeHandPose pose({MediaPipeHandPose::defaultModelDir(), threads});
     const auto loadStart = std::chrono::steady_clock::now();
-    std::string error;
-    if (!pose.load(error)) {
-        std::fprintf(stderr, "palmcue-bench-handpose: %s\n", error.c_str());
+    if (const palmcue::Result<void> loaded = pose.load(); !loaded) {
+        std::fprintf(stderr, "palmcue-bench-handpose: %s\n", loaded.error().c_str());
         return 2;
     }
     const double loadMs =
@@ -104,7 +103,7 @@ int main(int argc, char** argv) {
 
     // The first frames touch fresh memory and warm the caches: not what a running camera sees.
     for (int i = 0; i < 10; ++i)
-        pose.detect(view, 1);
+        (void)pose.detect(view, 1);
 
     const auto before = pose.costs().totals();
     const double cpuBefore = palmcue::bench::processCpuSeconds();
@@ -115,15 +114,15 @@ int main(int argc, char** argv) {
         std::this_thread::sleep_until(next);
         next += std::chrono::milliseconds(intervalMs);
         const auto start = std::chrono::steady_clock::now();
-        const auto outcome = pose.detect(view, 1);
+        const palmcue::HandPoseResult hands = pose.detect(view, 1);
         const double ms =
             std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start)
                 .count();
-        if (outcome.status != palmcue::HandPoseOutcome::Status::Ok) {
-            std::fprintf(stderr, "palmcue-bench-handpose: %s\n", outcome.errorDescription.c_str());
+        if (!hands) {
+            std::fprintf(stderr, "palmcue-bench-handpose: %s\n", hands.error().c_str());
             return 1;
         }
-        found += !outcome.observations.empty();
+        found += !hands->empty();
         const auto& t = pose.lastStageTimes();
         palm.push_back(t.palm);
         landmark.push_back(t.landmark);

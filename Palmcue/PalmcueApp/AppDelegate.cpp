@@ -112,9 +112,7 @@ void AppDelegate::loadModelsInBackground(const std::string& modelDir) {
     detector_->detectQueue().post([handPose = handPose_, modelDir] {
         QElapsedTimer timer;
         timer.start();
-        std::string error;
-        handPose->load(error);
-        StartupReport::modelsLoaded(double(timer.nsecsElapsed()) / 1e6, modelDir, error);
+        StartupReport::modelsLoaded(double(timer.nsecsElapsed()) / 1e6, modelDir, handPose->load());
     });
 }
 

@@ -41,14 +41,14 @@ bool reporting() {
 } // namespace
 
 void StartupReport::modelsLoaded(double milliseconds, const std::string& modelDir,
-                                 const std::string& error) {
+                                 const Result<void>& loaded) {
     if (!reporting())
         return;
-    if (error.empty())
+    if (loaded)
         std::fprintf(stdout, "palmcue: hand models loaded in %.0f ms from %s\n", milliseconds,
                      modelDir.c_str());
     else
-        std::fprintf(stdout, "palmcue: hand models not loaded: %s\n", error.c_str());
+        std::fprintf(stdout, "palmcue: hand models not loaded: %s\n", loaded.error().c_str());
     std::fflush(stdout);
 }
 

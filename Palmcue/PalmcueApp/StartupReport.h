@@ -3,6 +3,8 @@
 // stays silent otherwise.
 #pragma once
 
+#include "engine/Result.h"
+
 #include <optional>
 #include <string>
 
@@ -17,7 +19,7 @@ public:
 
     // The models' load time and folder, or why they did not load. Any thread.
     static void modelsLoaded(double milliseconds, const std::string& modelDir,
-                             const std::string& error);
+                             const Result<void>& loaded);
 
     // Milliseconds since the kernel started this process (so dynamic loading counts too),
     // or nothing when /proc cannot tell.

@@ -5,7 +5,7 @@ namespace palmcue::apps {
 AppLauncher::AppLauncher(WorkspaceService& workspace, Catalogue catalogue)
     : workspace_(workspace), catalogue_(std::move(catalogue)) {}
 
-ApplicationLauncher::Attempt
+Result<void, ApplicationLauncher::Fault>
 AppLauncher::open(const std::string& appName,
                   std::function<void(const std::string& reason)> failedLater) {
     if (std::optional<std::string> location = workspace_.applicationForIdentifier(appName))
@@ -19,16 +19,16 @@ AppLauncher::open(const std::string& appName,
         if (app.name.normalized(QString::NormalizationForm_C) == wanted)
             return openAt(app.location(), std::move(failedLater));
     }
-    return {Result::NotFound, {}};
+    return failure(Fault::NotFound, appName + " is not installed");
 }
 
-ApplicationLauncher::Attempt
+Result<void, ApplicationLauncher::Fault>
 AppLauncher::openAt(const std::string& location,
                     std::function<void(const std::string& reason)> failedLater) {
-    OpenResult result = workspace_.open(location, std::move(failedLater));
-    if (result.opened)
-        return {Result::Opened, {}};
-    return {Result::Failed, std::move(result.reason)};
+    Result<void> opened = workspace_.open(location, std::move(failedLater));
+    if (!opened)
+        return failure(Fault::Failed, opened.error());
+    return {};
 }
 
 } // namespace palmcue::apps

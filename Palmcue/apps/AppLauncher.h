@@ -18,12 +18,12 @@ public:
     // Both must outlive the launcher.
     AppLauncher(WorkspaceService& workspace, Catalogue catalogue);
 
-    Attempt open(const std::string& appName,
-                 std::function<void(const std::string& reason)> failedLater) override;
+    Result<void, Fault> open(const std::string& appName,
+                             std::function<void(const std::string& reason)> failedLater) override;
 
 private:
-    Attempt openAt(const std::string& location,
-                   std::function<void(const std::string& reason)> failedLater);
+    Result<void, Fault> openAt(const std::string& location,
+                               std::function<void(const std::string& reason)> failedLater);
 
     WorkspaceService& workspace_;
     Catalogue catalogue_;

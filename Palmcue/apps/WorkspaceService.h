@@ -2,16 +2,13 @@
 // GIO implementation lives in desktop/; tests use fakes.
 #pragma once
 
+#include "engine/Result.h"
+
 #include <functional>
 #include <optional>
 #include <string>
 
 namespace palmcue::apps {
-
-struct OpenResult {
-    bool opened = false;
-    std::string reason; // why it was refused, when not opened
-};
 
 class WorkspaceService {
 public:
@@ -21,10 +18,11 @@ public:
     // desktop-file id, with or without ".desktop"), or nothing.
     virtual std::optional<std::string> applicationForIdentifier(const std::string& id) = 0;
 
-    // Opens the application at `location`. A refusal known at once is returned; a program
-    // that fails to start afterwards is reported through `failedLater`, on the main thread.
-    virtual OpenResult open(const std::string& location,
-                            std::function<void(const std::string& reason)> failedLater) = 0;
+    // Opens the application at `location`. A refusal known at once fails with its reason; a
+    // program that fails to start afterwards is reported through `failedLater`, on the main
+    // thread.
+    virtual Result<void> open(const std::string& location,
+                              std::function<void(const std::string& reason)> failedLater) = 0;
 };
 
 } // namespace palmcue::apps

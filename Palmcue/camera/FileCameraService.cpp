@@ -11,13 +11,13 @@ namespace palmcue::camera {
 FileCameraService::FileCameraService(QString path) : path_(std::move(path)) {}
 
 SessionBuild FileCameraService::makeSession() {
-    const auto failure = [this](const QString& reason) {
-        return SessionBuild{nullptr, "Camera error: cannot open " + path_.toStdString() + ": " +
-                                         reason.toStdString()};
+    const auto cannotOpen = [this](const QString& reason) -> SessionBuild {
+        return failure(CameraFault::CameraError,
+                       "cannot open " + path_.toStdString() + ": " + reason.toStdString());
     };
     QFile file(path_);
     if (!file.open(QIODevice::ReadOnly))
-        return failure(file.errorString());
+        return cannotOpen(file.errorString());
     file.close();
 
     QImageReader reader(path_);
@@ -25,11 +25,10 @@ SessionBuild FileCameraService::makeSession() {
     if (reader.canRead()) {
         const QImage still = reader.read();
         if (still.isNull())
-            return failure(reader.errorString());
-        return {std::make_unique<SourceSession>(std::make_unique<FileCameraSource>(path_, still)),
-                {}};
+            return cannotOpen(reader.errorString());
+        return std::make_unique<SourceSession>(std::make_unique<FileCameraSource>(path_, still));
     }
-    return {std::make_unique<SourceSession>(std::make_unique<FileCameraSource>(path_)), {}};
+    return std::make_unique<SourceSession>(std::make_unique<FileCameraSource>(path_));
 }
 
 } // namespace palmcue::camera

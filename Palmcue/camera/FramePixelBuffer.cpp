@@ -164,19 +164,15 @@ bool FramePixelBuffer::planeHolds(int plane, int rowBytes, int rows) const {
     return p.size >= needed;
 }
 
-std::optional<ImageView> FramePixelBuffer::bgra(std::vector<std::uint8_t>& scratch,
-                                                std::string& error) const {
-    if (!error_.empty()) {
-        error = error_;
-        return std::nullopt;
-    }
+Result<ImageView> FramePixelBuffer::bgra(std::vector<std::uint8_t>& scratch) const {
+    if (!error_.empty())
+        return failure(error_);
     if (format_ == QVideoFrameFormat::Format_Jpeg)
-        return decodeJpeg(scratch, error);
-    return convert(scratch, error);
+        return decodeJpeg(scratch);
+    return convert(scratch);
 }
 
-std::optional<ImageView> FramePixelBuffer::convert(std::vector<std::uint8_t>& scratch,
-                                                   std::string& error) const {
+Result<ImageView> FramePixelBuffer::convert(std::vector<std::uint8_t>& scratch) const {
     const int w = width_;
     const int h = height_;
     const int chromaW = (w + 1) / 2;
@@ -210,10 +206,9 @@ std::optional<ImageView> FramePixelBuffer::convert(std::vector<std::uint8_t>& sc
         fits = planeHolds(0, w * 4, h);
         break;
     }
-    if (!fits) {
-        error = "frame " + describe(format_, w, h) + " holds less data than its format needs";
-        return std::nullopt;
-    }
+    if (!fits)
+        return failure("frame " + describe(format_, w, h) +
+                       " holds less data than its format needs");
 
     const std::uint8_t* p0 = planeData(0);
     const int s0 = planes_[0].stride;
@@ -276,20 +271,15 @@ std::optional<ImageView> FramePixelBuffer::convert(std::vector<std::uint8_t>& sc
     default:
         break;
     }
-    if (result != 0) {
-        error = "cannot convert frame " + describe(format_, w, h);
-        return std::nullopt;
-    }
+    if (result != 0)
+        return failure("cannot convert frame " + describe(format_, w, h));
     return ImageView{out, w, h, outStride};
 }
 
-std::optional<ImageView> FramePixelBuffer::decodeJpeg(std::vector<std::uint8_t>& scratch,
-                                                      std::string& error) const {
+Result<ImageView> FramePixelBuffer::decodeJpeg(std::vector<std::uint8_t>& scratch) const {
     QImage image;
-    if (!image.loadFromData(planeData(0), static_cast<int>(planes_[0].size), "JPEG")) {
-        error = "cannot decode frame " + describe(format_, width_, height_);
-        return std::nullopt;
-    }
+    if (!image.loadFromData(planeData(0), static_cast<int>(planes_[0].size), "JPEG"))
+        return failure("cannot decode frame " + describe(format_, width_, height_));
     return copyImage(image, scratch);
 }
 

@@ -38,8 +38,7 @@ public:
     static std::shared_ptr<const PixelBuffer>
     copyPlanes(const Layout& layout, std::span<const PlaneView> planes, BufferPool& pool);
 
-    std::optional<ImageView> bgra(std::vector<std::uint8_t>& scratch,
-                                  std::string& error) const override;
+    Result<ImageView> bgra(std::vector<std::uint8_t>& scratch) const override;
 
     // Whether frames of this format are converted on the detection thread (rather than by Qt
     // when captured).
@@ -61,9 +60,8 @@ private:
     const std::uint8_t* planeData(int plane) const { return bytes_.data() + planes_[plane].offset; }
     // Whether `plane` holds `rows` rows of `rowBytes` bytes at its stride.
     bool planeHolds(int plane, int rowBytes, int rows) const;
-    std::optional<ImageView> convert(std::vector<std::uint8_t>& scratch, std::string& error) const;
-    std::optional<ImageView> decodeJpeg(std::vector<std::uint8_t>& scratch,
-                                        std::string& error) const;
+    Result<ImageView> convert(std::vector<std::uint8_t>& scratch) const;
+    Result<ImageView> decodeJpeg(std::vector<std::uint8_t>& scratch) const;
 
     QVideoFrameFormat::PixelFormat format_ = QVideoFrameFormat::Format_Invalid;
     QVideoFrameFormat::ColorSpace colorSpace_ = QVideoFrameFormat::ColorSpace_Undefined;

@@ -10,12 +10,9 @@ static_assert(Q_BYTE_ORDER == Q_LITTLE_ENDIAN,
 ImagePixelBuffer::ImagePixelBuffer(const QImage& image)
     : image_(image.convertToFormat(QImage::Format_ARGB32)) {}
 
-std::optional<ImageView> ImagePixelBuffer::bgra(std::vector<std::uint8_t>& /*scratch*/,
-                                                std::string& error) const {
-    if (image_.isNull()) {
-        error = "empty image";
-        return std::nullopt;
-    }
+Result<ImageView> ImagePixelBuffer::bgra(std::vector<std::uint8_t>& /*scratch*/) const {
+    if (image_.isNull())
+        return failure("empty image");
     // constBits() never detaches, so concurrent readers on other threads are safe.
     return ImageView{image_.constBits(), image_.width(), image_.height(),
                      static_cast<int>(image_.bytesPerLine())};

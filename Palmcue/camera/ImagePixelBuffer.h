@@ -13,8 +13,7 @@ public:
     // Converts `image` to BGRA once; bgra() then hands out the pixels without copying.
     explicit ImagePixelBuffer(const QImage& image);
 
-    std::optional<ImageView> bgra(std::vector<std::uint8_t>& scratch,
-                                  std::string& error) const override;
+    Result<ImageView> bgra(std::vector<std::uint8_t>& scratch) const override;
 
     const QImage& image() const { return image_; }
 

@@ -22,15 +22,15 @@ void QtCameraService::requestAccess(std::function<void(bool granted)> answer) {
 SessionBuild QtCameraService::makeSession() {
     const QList<QCameraDevice> inputs = QMediaDevices::videoInputs();
     if (inputs.isEmpty())
-        return {nullptr, "No camera found"};
+        return failure(CameraFault::NoCamera, "no camera is connected");
     QCameraDevice device = QMediaDevices::defaultVideoInput();
     if (device.isNull())
         device = inputs.front();
 
     auto source = std::make_unique<QtCameraSource>(device);
-    if (const auto error = source->buildError())
-        return {nullptr, "Camera error: " + *error};
-    return {std::make_unique<SourceSession>(std::move(source)), {}};
+    if (Result<void> built = source->checkBuilt(); !built)
+        return failure(CameraFault::CameraError, built.error());
+    return std::make_unique<SourceSession>(std::move(source));
 }
 
 } // namespace palmcue::camera

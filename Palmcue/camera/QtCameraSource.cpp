@@ -74,14 +74,14 @@ QtCameraSource::~QtCameraSource() {
     delete camera_;
 }
 
-std::optional<std::string> QtCameraSource::buildError() const {
+Result<void> QtCameraSource::checkBuilt() const {
     if (camera_->error() != QCamera::NoError)
-        return camera_->errorString().toStdString();
+        return failure(camera_->errorString().toStdString());
     if (capture_->camera() != camera_)
-        return std::string("the camera input could not be added");
+        return failure("the camera input could not be added");
     if (capture_->videoSink() != sink_)
-        return std::string("the frame output could not be added");
-    return std::nullopt;
+        return failure("the frame output could not be added");
+    return {};
 }
 
 std::string QtCameraSource::formatDescription() const {

@@ -6,7 +6,6 @@
 
 #include <QCameraDevice>
 #include <QCameraFormat>
-#include <optional>
 
 class QCamera;
 class QMediaCaptureSession;
@@ -24,8 +23,8 @@ public:
                             std::chrono::milliseconds startTimeout = std::chrono::seconds(10));
     ~QtCameraSource() override;
 
-    // Why the camera input or the frame output could not be set up, if they could not.
-    std::optional<std::string> buildError() const;
+    // Whether the camera input and the frame output could be set up, and why not.
+    Result<void> checkBuilt() const;
 
     void start() override;
     void stop() override;

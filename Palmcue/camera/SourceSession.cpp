@@ -37,11 +37,9 @@ std::string SourceSession::activeFormat() const {
     return source_->formatDescription();
 }
 
-bool SourceSession::startRunning(std::string& error) {
-    if (QThread::currentThread() == thread()) {
-        error = "the camera start must not block the main thread";
-        return false;
-    }
+Result<void> SourceSession::startRunning() {
+    if (QThread::currentThread() == thread())
+        return failure("the camera start must not block the main thread");
     auto attempt =
         std::make_shared<StartAttempt>(startRequests_.fetch_add(1, std::memory_order_acq_rel) + 1);
     QPointer<SourceSession> self(this);
@@ -49,39 +47,39 @@ bool SourceSession::startRunning(std::string& error) {
         if (self)
             self->begin(attempt);
         else
-            attempt->answer(StartAttempt::Outcome::Failed, "the camera session was closed");
+            attempt->answer(failure("the camera session was closed"));
     });
     // The wait has its own deadline, so that it ends even if the main thread never answers
     // (the application quitting while a camera starts).
-    switch (attempt->wait(source_->startTimeout(), error)) {
-    case StartAttempt::Outcome::Running:
-        return true;
-    case StartAttempt::Outcome::TimedOut:
+    Result<void, StartAttempt::Fault> started = attempt->wait(source_->startTimeout());
+    if (started)
+        return {};
+    switch (started.fault()) {
+    case StartAttempt::Fault::Failed:
+        break;
+    case StartAttempt::Fault::TimedOut:
         mainThreadMailbox().post([self, attempt] {
             if (self)
                 self->abandon(attempt);
         });
-        error = "no picture within " +
-                QString::number(source_->startTimeout().count() / 1000.0).toStdString() + " s";
-        return false;
-    case StartAttempt::Outcome::Failed:
-    case StartAttempt::Outcome::Pending:
-        break;
+        return failure("no picture within " +
+                       QString::number(source_->startTimeout().count() / 1000.0).toStdString() +
+                       " s");
     }
-    return false;
+    return failure(started.error());
 }
 
 void SourceSession::begin(const std::shared_ptr<StartAttempt>& attempt) {
     if (attempt->number() <= cancelledRequests_) {
-        attempt->answer(StartAttempt::Outcome::Failed, "stopped while starting");
+        attempt->answer(failure("stopped while starting"));
         return;
     }
     switch (state_) {
     case State::Running:
-        attempt->answer(StartAttempt::Outcome::Running);
+        attempt->answer({});
         return;
     case State::Starting:
-        attempt->answer(StartAttempt::Outcome::Failed, "the camera is already starting");
+        attempt->answer(failure("the camera is already starting"));
         return;
     case State::Idle:
     case State::Failed:
@@ -100,16 +98,16 @@ void SourceSession::abandon(const std::shared_ptr<StartAttempt>& attempt) {
     source_->stop();
 }
 
-void SourceSession::answerStart(StartAttempt::Outcome outcome, std::string error) {
+void SourceSession::answerStart(Result<void> started) {
     if (attempt_)
-        attempt_->answer(outcome, std::move(error));
+        attempt_->answer(std::move(started));
     attempt_.reset();
 }
 
 void SourceSession::stopRunning() {
     // A start requested but not begun yet is cancelled too.
     cancelledRequests_ = startRequests_.load(std::memory_order_acquire);
-    answerStart(StartAttempt::Outcome::Failed, "stopped while starting");
+    answerStart(failure("stopped while starting"));
     state_ = State::Idle;
     source_->stop();
     preview_->present(QVideoFrame());
@@ -118,7 +116,7 @@ void SourceSession::stopRunning() {
 bool SourceSession::acceptsFrame() {
     if (state_ == State::Starting) {
         state_ = State::Running;
-        answerStart(StartAttempt::Outcome::Running);
+        answerStart({});
     }
     return state_ == State::Running;
 }
@@ -145,7 +143,7 @@ void SourceSession::onFailure(const std::string& reason) {
     if (state_ == State::Starting) {
         state_ = State::Failed;
         source_->stop();
-        answerStart(StartAttempt::Outcome::Failed, reason);
+        answerStart(failure(reason));
         return;
     }
     if (state_ != State::Running)

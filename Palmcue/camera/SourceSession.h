@@ -30,7 +30,7 @@ public:
 
     void setSampleBufferDelegate(SampleBufferDelegate* delegate, SerialQueue* queue) override;
     // Never on the main thread: the start is decided there.
-    bool startRunning(std::string& error) override;
+    Result<void> startRunning() override;
     void stopRunning() override;
     bool isRunning() const override { return state_ == State::Running; }
     QObject* previewLayer() override { return preview_; }
@@ -47,7 +47,7 @@ private:
 
     void begin(const std::shared_ptr<StartAttempt>& attempt);
     void abandon(const std::shared_ptr<StartAttempt>& attempt);
-    void answerStart(StartAttempt::Outcome outcome, std::string error = {});
+    void answerStart(Result<void> started);
     void onFrame(const QVideoFrame& frame);
     void onPicture(std::shared_ptr<const PixelBuffer> buffer, const QVideoFrame& preview);
     void onFailure(const std::string& reason);

@@ -3,6 +3,8 @@
 // thread sleeps until it is answered (or its time is up) without polling and without a lock.
 #pragma once
 
+#include "engine/Result.h"
+
 #include <atomic>
 #include <chrono>
 #include <cstdint>
@@ -13,22 +15,25 @@ namespace palmcue::camera {
 
 class StartAttempt {
 public:
-    enum class Outcome { Pending, Running, Failed, TimedOut };
-
     explicit StartAttempt(std::uint64_t number) : number_(number) {}
 
     // Which start request this is; the session counts them to tell which ones a stop cancels.
     std::uint64_t number() const { return number_; }
 
-    // Main thread only. The first answer counts; false when the attempt was already answered or
-    // its waiter has given up.
-    bool answer(Outcome outcome, std::string error = {});
+    // Main thread only: the camera runs, or why it cannot. The first answer counts; false when
+    // the attempt was already answered or its waiter has given up.
+    bool answer(Result<void> started);
+
+    // Why a start gave no running camera: the reason it failed, or no answer in time.
+    enum class Fault { Failed, TimedOut };
 
     // The waiting thread. Blocks until answered or until `timeout` has passed, in which case the
-    // attempt is TimedOut. `error` receives the reason of a failure.
-    Outcome wait(std::chrono::milliseconds timeout, std::string& error);
+    // attempt is TimedOut.
+    Result<void, Fault> wait(std::chrono::milliseconds timeout);
 
 private:
+    enum class Outcome { Pending, Running, Failed, TimedOut };
+
     const std::uint64_t number_;
     std::atomic<Outcome> outcome_{Outcome::Pending};
     std::string error_; // written before a Failed outcome is published, read after it is seen

@@ -66,8 +66,8 @@ std::optional<std::string> GioWorkspace::applicationForIdentifier(const std::str
     return desktopCatalogue().find(apps::applicationFolders(), withDesktopSuffix(id));
 }
 
-apps::OpenResult GioWorkspace::open(const std::string& location,
-                                    std::function<void(const std::string& reason)> failedLater) {
+Result<void> GioWorkspace::open(const std::string& location,
+                                std::function<void(const std::string& reason)> failedLater) {
     const std::optional<std::string> file = location.starts_with('/')
                                                 ? std::optional<std::string>(location)
                                                 : applicationForIdentifier(location);
@@ -77,8 +77,8 @@ apps::OpenResult GioWorkspace::open(const std::string& location,
                                           ? g_desktop_app_info_new_from_filename(file->c_str())
                                           : nullptr;
     if (!info)
-        return {false, "its desktop entry " + location +
-                           " cannot be used (missing, broken, or its program is not installed)"};
+        return failure("its desktop entry " + location +
+                       " cannot be used (missing, broken, or its program is not installed)");
 
     // A plain launch reports success even when the program then fails to exec, so the
     // spawned processes are watched for an early unsuccessful exit.
@@ -101,8 +101,8 @@ apps::OpenResult GioWorkspace::open(const std::string& location,
     }
 
     if (!launched)
-        return {false, error ? error->message : "the launch failed"};
-    return {true, {}};
+        return failure(error ? error->message : "the launch failed");
+    return {};
 }
 
 } // namespace palmcue::desktop

@@ -19,8 +19,8 @@ public:
     // `location` is a .desktop file path, or a desktop-file id when it is not absolute.
     // `failedLater` runs from GLib's default main context, which Qt's event loop runs on the
     // main thread; it may run after this workspace is gone.
-    apps::OpenResult open(const std::string& location,
-                          std::function<void(const std::string& reason)> failedLater) override;
+    Result<void> open(const std::string& location,
+                      std::function<void(const std::string& reason)> failedLater) override;
 
 private:
     std::chrono::milliseconds earlyExitWindow_;

@@ -30,11 +30,18 @@ void HandDetector::start() {
         return;
     }
     SessionBuild build = services_.camera->makeSession();
-    if (!build.session) {
-        setStatusText(QString::fromStdString(build.statusText));
+    if (!build) {
+        switch (build.fault()) {
+        case CameraFault::NoCamera:
+            setStatusText(QStringLiteral("No camera found"));
+            break;
+        case CameraFault::CameraError:
+            setStatusText(QStringLiteral("Camera error: ") + QString::fromStdString(build.error()));
+            break;
+        }
         return;
     }
-    std::shared_ptr<CaptureSession> session = std::move(build.session);
+    std::shared_ptr<CaptureSession> session = std::move(*build);
     const std::uint64_t generation = ++sessionGeneration_;
     session->setSampleBufferDelegate(this, &detectQueue_);
     QPointer<HandDetector> self(this);
@@ -45,19 +52,18 @@ void HandDetector::start() {
     setPreviewLayer(session->previewLayer());
 
     runInBackground([self, session, generation]() mutable {
-        std::string error;
-        const bool started = session->startRunning(error);
+        Result<void> started = session->startRunning();
         // The session goes back with the report so that it is released on the main thread.
-        mainThreadMailbox().post([self, session = std::move(session), generation, started, error] {
-            if (self)
-                self->sessionStarted(generation, started, error);
-        });
+        mainThreadMailbox().post(
+            [self, session = std::move(session), generation, started = std::move(started)] {
+                if (self)
+                    self->sessionStarted(generation, started);
+            });
     });
     captureSession_ = std::move(session);
 }
 
-void HandDetector::sessionStarted(std::uint64_t generation, bool started,
-                                  const std::string& error) {
+void HandDetector::sessionStarted(std::uint64_t generation, const Result<void>& started) {
     if (generation != sessionGeneration_ || !captureSession_)
         return; // stopped, or superseded, while it was starting
     if (!started) {
@@ -65,7 +71,7 @@ void HandDetector::sessionStarted(std::uint64_t generation, bool started,
         captureSession_->setSampleBufferDelegate(nullptr, nullptr);
         captureSession_.reset();
         setPreviewLayer(nullptr);
-        setStatusText(QStringLiteral("Camera error: ") + QString::fromStdString(error));
+        setStatusText(QStringLiteral("Camera error: ") + QString::fromStdString(started.error()));
         return;
     }
     setIsDetecting(true);

@@ -1,6 +1,6 @@
 // Frame analysis: on the detection queue, every third frame with a picture goes through
 // hand-pose detection and the classifier; the results are published on the main thread.
-#include "engine/FingerClassifier.h"
+#include "engine/FrameVerdict.h"
 #include "engine/HandDetector.h"
 #include "engine/Mailbox.h"
 
@@ -18,36 +18,32 @@ void HandDetector::analyzeFrame(const SampleBuffer& sampleBuffer) {
         return;
     const std::uint64_t epoch = detectionEpoch_.load(std::memory_order_acquire);
 
-    std::string error;
-    const std::optional<ImageView> image = sampleBuffer.imageBuffer->bgra(frameScratch_, error);
-    HandPoseOutcome outcome = image ? services_.handPose->detect(*image, 1)
-                                    : HandPoseOutcome::performError(std::move(error));
-
-    switch (outcome.status) {
-    case HandPoseOutcome::Status::PerformFailed:
-        postToMain(epoch, [this, text = QString::fromStdString(outcome.errorDescription)] {
-            setDebugInfo(QStringLiteral("Handler error: ") + text);
-            setDetectionWorks(false);
-        });
+    Result<ImageView> image = sampleBuffer.imageBuffer->bgra(frameScratch_);
+    const FrameVerdictResult verdict =
+        image ? judgeFrame(*services_.handPose, *image)
+              : FrameVerdictResult(failure(HandPoseFault::PerformFailed, image.error()));
+    if (!verdict) {
+        const QString text = QString::fromStdString(verdict.error());
+        switch (verdict.fault()) {
+        case HandPoseFault::PerformFailed:
+            postToMain(epoch, [this, text] {
+                setDebugInfo(QStringLiteral("Handler error: ") + text);
+                setDetectionWorks(false);
+            });
+            break;
+        case HandPoseFault::RequestFailed:
+            postToMain(epoch,
+                       [this, text] { setDebugInfo(QStringLiteral("Vision error: ") + text); });
+            break;
+        }
         return;
-    case HandPoseOutcome::Status::RequestFailed:
-        postToMain(epoch, [this, text = QString::fromStdString(outcome.errorDescription)] {
-            setDebugInfo(QStringLiteral("Vision error: ") + text);
-        });
-        return;
-    case HandPoseOutcome::Status::Ok:
-        break;
     }
-    if (outcome.observations.empty()) {
+    if (!verdict->hand) {
         postToMain(epoch, [this] { noHandUpdate(); });
         return;
     }
-    const HandObservation& hand = outcome.observations.front();
-    const FingerReading reading = classifyFingers(hand);
-    const FingerFlags flags = reading.flags();
-    const int raisedCount = static_cast<int>(std::count(flags.begin(), flags.end(), true));
-    const std::optional<int> single = getSingleRaised(reading);
-    postToMain(epoch, [this, flags, single, raisedCount, confidence = hand.confidence] {
+    postToMain(epoch, [this, flags = verdict->flags, single = verdict->single,
+                       raisedCount = verdict->raisedCount, confidence = verdict->hand->confidence] {
         handUpdate(flags, single, raisedCount, confidence);
     });
 }

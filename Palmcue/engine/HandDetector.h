@@ -146,7 +146,7 @@ private:
 
     void setPreviewLayer(QObject* layer);
     void clearDetectionState();
-    void sessionStarted(std::uint64_t generation, bool started, const std::string& error);
+    void sessionStarted(std::uint64_t generation, const Result<void>& started);
     void sessionFailed(std::uint64_t generation, const std::string& reason);
 
     // Frame analysis (detectQueue) and the updates it queues to the main thread.

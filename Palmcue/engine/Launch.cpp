@@ -30,22 +30,23 @@ void HandDetector::launchApp(int finger) {
                             QString::fromStdString(reason));
     };
 
-    const ApplicationLauncher::Attempt attempt =
+    const Result<void, ApplicationLauncher::Fault> opened =
         services_.launcher->open(appName.toStdString(), failedLater);
     // The cooldown starts whether or not anything opened, so a missing app is not retried
     // on every completed hold.
     lastLaunch_[finger] = now;
 
-    switch (attempt.result) {
-    case ApplicationLauncher::Result::NotFound:
-        setStatusText(describe("Could not find"));
+    if (!opened) {
+        switch (opened.fault()) {
+        case ApplicationLauncher::Fault::NotFound:
+            setStatusText(describe("Could not find"));
+            break;
+        case ApplicationLauncher::Fault::Failed:
+            setStatusText(describe("Could not open") + QStringLiteral(": ") +
+                          QString::fromStdString(opened.error()));
+            break;
+        }
         return;
-    case ApplicationLauncher::Result::Failed:
-        setStatusText(describe("Could not open") + QStringLiteral(": ") +
-                      QString::fromStdString(attempt.reason));
-        return;
-    case ApplicationLauncher::Result::Opened:
-        break;
     }
     setStatusText(describe("Launched"));
     appendLaunchLogEntry(

@@ -3,6 +3,8 @@
 // implementations live in handpose/, camera/, apps/ and desktop/, and the tests use fakes.
 #pragma once
 
+#include "engine/Result.h"
+
 #include <array>
 #include <chrono>
 #include <cstdint>
@@ -86,27 +88,18 @@ struct ImageView {
     int bytesPerRow = 0;
 };
 
-// What one run of hand-pose detection gave. `performFailed` means the detector could not run
-// at all (no model, unusable frame); `requestFailed` means it ran and reported an error.
-struct HandPoseOutcome {
-    enum class Status { Ok, PerformFailed, RequestFailed };
-    Status status = Status::Ok;
-    std::string errorDescription;
-    std::vector<HandObservation> observations; // most confident first
+// Why hand-pose detection gave no answer: it could not run at all (no model, an unusable
+// frame), or it ran and reported an error.
+enum class HandPoseFault { PerformFailed, RequestFailed };
 
-    static HandPoseOutcome performError(std::string description) {
-        return {Status::PerformFailed, std::move(description), {}};
-    }
-    static HandPoseOutcome requestError(std::string description) {
-        return {Status::RequestFailed, std::move(description), {}};
-    }
-};
+// The hands found in one picture, most confident first; none is an answer too.
+using HandPoseResult = Result<std::vector<HandObservation>, HandPoseFault>;
 
 // Single-image hand-pose detection. Called on the detection thread only, one frame at a time.
 class HandPoseService {
 public:
     virtual ~HandPoseService() = default;
-    virtual HandPoseOutcome detect(const ImageView& image, int maximumHandCount) = 0;
+    virtual HandPoseResult detect(const ImageView& image, int maximumHandCount) = 0;
 };
 
 // ---------------------------------------------------------------------------------------------
@@ -118,10 +111,8 @@ class PixelBuffer {
 public:
     virtual ~PixelBuffer() = default;
     // The picture as BGRA. Implementations that must convert write into `scratch`, which the
-    // caller keeps between frames so that its memory is reused. On failure returns nothing and
-    // sets `error` to a description of the fault.
-    virtual std::optional<ImageView> bgra(std::vector<std::uint8_t>& scratch,
-                                          std::string& error) const = 0;
+    // caller keeps between frames so that its memory is reused.
+    virtual Result<ImageView> bgra(std::vector<std::uint8_t>& scratch) const = 0;
 };
 
 // One delivered frame; a frame may come without a picture.
@@ -145,9 +136,9 @@ public:
     // Frames go to `delegate` on `queue`. A frame that arrives while one is already waiting on
     // the queue is dropped (see SerialQueue::postFrame). Main thread, before startRunning().
     virtual void setSampleBufferDelegate(SampleBufferDelegate* delegate, SerialQueue* queue) = 0;
-    // Blocking; runs on a background thread until the camera delivers its first frame. Returns
-    // false and sets `error` when the camera could not be started.
-    virtual bool startRunning(std::string& error) = 0;
+    // Blocking; runs on a background thread until the camera delivers its first frame, or
+    // fails with the reason the camera could not be started.
+    virtual Result<void> startRunning() = 0;
     // Main thread.
     virtual void stopRunning() = 0;
     virtual bool isRunning() const = 0; // main thread
@@ -161,11 +152,9 @@ public:
     virtual std::string activeFormat() const { return {}; }
 };
 
-// The outcome of building a session: the session, or the status text to show.
-struct SessionBuild {
-    std::unique_ptr<CaptureSession> session;
-    std::string statusText; // set when session is null: "No camera found", "Camera error: ..."
-};
+// Why no session could be built: there is no camera, or the camera cannot be used.
+enum class CameraFault { NoCamera, CameraError };
+using SessionBuild = Result<std::unique_ptr<CaptureSession>, CameraFault>;
 
 class CameraService {
 public:
@@ -183,16 +172,14 @@ public:
 // Finds the application for a mapping text and opens it. Main thread.
 class ApplicationLauncher {
 public:
-    enum class Result { Opened, NotFound, Failed };
-    struct Attempt {
-        Result result = Result::NotFound;
-        std::string reason; // for Failed
-    };
+    // Nothing has the mapped name, or what has it refused to open.
+    enum class Fault { NotFound, Failed };
     virtual ~ApplicationLauncher() = default;
     // `failedLater` runs on the main thread if the program turns out not to start after
-    // `open` has returned Opened (for example, its executable cannot be run).
-    virtual Attempt open(const std::string& appName,
-                         std::function<void(const std::string& reason)> failedLater) = 0;
+    // `open` has succeeded (for example, its executable cannot be run).
+    virtual Result<void, Fault>
+    open(const std::string& appName,
+         std::function<void(const std::string& reason)> failedLater) = 0;
 };
 
 // ---------------------------------------------------------------------------------------------

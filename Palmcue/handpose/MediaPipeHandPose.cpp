@@ -112,29 +112,17 @@ class MediaPipeHandPose::Pipeline {
 public:
     explicit Pipeline(Options options) : options_(std::move(options)) {}
 
-    bool load(std::string& error) {
+    Result<void> load() {
         if (palm_ && landmark_)
-            return true;
-        if (!loadError_.empty()) {
-            error = loadError_;
-            return false;
-        }
-        pool_ = std::make_unique<ThreadPool>(std::max(1, options_.threads));
-        palm_ = buildNetwork(kPalmModelFile, 1, 2);
-        if (palm_)
-            landmark_ = buildNetwork(kLandmarkModelFile, 1, 4);
-        if (!palm_ || !landmark_) {
+            return {};
+        // A model that failed once is not read again at every frame.
+        if (!loadError_.empty())
+            return failure(loadError_);
+        if (Result<void> built = build(); !built) {
             palm_.reset();
             landmark_.reset();
-            error = loadError_;
-            return false;
-        }
-        // The landmark model runs after the palm model, never beside it.
-        if (!checkShapes() || !palm_->shareIntermediatesWith(*landmark_, loadError_)) {
-            palm_.reset();
-            landmark_.reset();
-            error = loadError_;
-            return false;
+            loadError_ = built.error();
+            return built;
         }
         cropBgra_.create(kLandmarkSize, kLandmarkSize, CV_8UC4);
         cropRgb_.create(kLandmarkSize, kLandmarkSize, CV_8UC3);
@@ -142,31 +130,30 @@ public:
         // The model files, the widened weights and XNNPACK's build scratch are free now, but
         // malloc keeps freed pages of a thread's arena resident: give them back.
         malloc_trim(0);
-        return true;
+        return {};
     }
 
-    HandPoseOutcome detect(const ImageView& image, int maximumHandCount) {
+    HandPoseResult detect(const ImageView& image, int maximumHandCount) {
         times_ = {};
         const auto start = Clock::now();
         if (const std::string fault = frameFault(image); !fault.empty())
-            return HandPoseOutcome::performError("Unusable frame: " + fault);
-        std::string error;
-        if (!load(error))
-            return HandPoseOutcome::performError(error);
+            return failure(HandPoseFault::PerformFailed, "Unusable frame: " + fault);
+        if (Result<void> loaded = load(); !loaded)
+            return failure(HandPoseFault::PerformFailed, loaded.error());
+        std::vector<HandObservation> hands;
         if (maximumHandCount < 1)
-            return {};
+            return hands;
 
         const cv::Mat frame(image.height, image.width, CV_8UC4, const_cast<uint8_t*>(image.data),
                             std::size_t(image.bytesPerRow));
-        HandPoseOutcome outcome;
         for (const double shrink : {1.0, kSecondLookShrink}) {
-            if (!findHand(frame, image, shrink, outcome, error))
-                return HandPoseOutcome::requestError(error);
-            if (!outcome.observations.empty())
+            if (Result<void> looked = findHand(frame, image, shrink, hands); !looked)
+                return failure(HandPoseFault::RequestFailed, looked.error());
+            if (!hands.empty())
                 break;
         }
         times_.prePost = std::max(0.0, msSince(start) - times_.palm - times_.landmark);
-        return outcome;
+        return hands;
     }
 
     const StageTimes& times() const { return times_; }
@@ -178,60 +165,69 @@ public:
 
 private:
     // Palm detection on the frame shrunk by `shrink` inside the palm model's input, then the
-    // landmarks of the most confident palm. Adds the hand to `outcome` if the landmark model
-    // sees one. False with `error` when a network fails.
-    bool findHand(const cv::Mat& frame, const ImageView& image, double shrink,
-                  HandPoseOutcome& outcome, std::string& error) {
+    // landmarks of the most confident palm. Adds the hand to `hands` if the landmark model
+    // sees one. Fails when a network fails.
+    Result<void> findHand(const cv::Mat& frame, const ImageView& image, double shrink,
+                          std::vector<HandObservation>& hands) {
         prepareLetterbox(frame, shrink);
-        double palmMs = 0.0, landmarkMs = 0.0;
-        if (!run(*palm_, palmMs, error))
-            return false;
-        times_.palm += palmMs;
+        if (Result<void> ran = run(*palm_, times_.palm); !ran)
+            return ran;
         const auto& palms = palm_->output(0).size() > palm_->output(1).size()
                                 ? decoder_.decode(palm_->output(0), palm_->output(1))
                                 : decoder_.decode(palm_->output(1), palm_->output(0));
         if (palms.empty())
-            return true;
+            return {};
         const HandRegion region = HandRegion::fromPalm(toFramePixels(palms.front()));
         prepareCrop(frame, region);
-        if (!run(*landmark_, landmarkMs, error))
-            return false;
-        times_.landmark += landmarkMs;
+        if (Result<void> ran = run(*landmark_, times_.landmark); !ran)
+            return ran;
         const float presence = landmark_->output(1)[0];
         if (presence >= kPresenceThreshold)
-            outcome.observations.push_back(observation(region, presence, image));
-        return true;
+            hands.push_back(observation(region, presence, image));
+        return {};
     }
 
-    static bool run(XnnpackNetwork& network, double& ms, std::string& error) {
+    // Runs `network` and adds its wall time to `ms`.
+    static Result<void> run(XnnpackNetwork& network, double& ms) {
         const auto start = Clock::now();
-        if (!network.run(error))
-            return false;
-        ms = msSince(start);
-        return true;
+        Result<void> ran = network.run();
+        ms += msSince(start);
+        return ran;
     }
 
-    std::unique_ptr<XnnpackNetwork> buildNetwork(const char* file, std::size_t inputs,
-                                                 std::size_t outputs) {
+    Result<void> build() {
+        pool_ = std::make_unique<ThreadPool>(std::max(1, options_.threads));
+        auto palm = buildNetwork(kPalmModelFile, 1, 2);
+        if (!palm)
+            return std::move(palm).failure();
+        auto landmark = buildNetwork(kLandmarkModelFile, 1, 4);
+        if (!landmark)
+            return std::move(landmark).failure();
+        palm_ = std::move(*palm);
+        landmark_ = std::move(*landmark);
+        if (Result<void> shapes = checkShapes(); !shapes)
+            return shapes;
+        // The landmark model runs after the palm model, never beside it.
+        return palm_->shareIntermediatesWith(*landmark_);
+    }
+
+    Result<std::unique_ptr<XnnpackNetwork>> buildNetwork(const char* file, std::size_t inputs,
+                                                         std::size_t outputs) {
         const std::string path = (std::filesystem::path(options_.modelDir) / file).string();
-        if (const std::string fault = notAModelFile(path); !fault.empty()) {
-            loadError_ = path + ": " + fault;
-            return nullptr;
-        }
-        auto graph = TfliteReader::readFile(path, loadError_);
+        if (const std::string fault = notAModelFile(path); !fault.empty())
+            return failure(path + ": " + fault);
+        Result<ModelGraph> graph = TfliteReader::readFile(path);
         if (!graph)
-            return nullptr;
-        if (graph->inputs.size() != inputs || graph->outputs.size() != outputs) {
-            loadError_ = path + ": expected " + std::to_string(inputs) + " input(s) and " +
-                         std::to_string(outputs) + " outputs, found " +
-                         std::to_string(graph->inputs.size()) + " and " +
-                         std::to_string(graph->outputs.size());
-            return nullptr;
-        }
-        return XnnpackNetwork::create(std::move(*graph), pool_->handle(), loadError_);
+            return std::move(graph).failure();
+        if (graph->inputs.size() != inputs || graph->outputs.size() != outputs)
+            return failure(path + ": expected " + std::to_string(inputs) + " input(s) and " +
+                           std::to_string(outputs) + " outputs, found " +
+                           std::to_string(graph->inputs.size()) + " and " +
+                           std::to_string(graph->outputs.size()));
+        return XnnpackNetwork::create(std::move(*graph), pool_->handle());
     }
 
-    bool checkShapes() {
+    Result<void> checkShapes() const {
         auto shapeIs = [](const XnnpackNetwork& net, int tensor, std::vector<int> shape) {
             return net.graph().tensors[tensor].shape == shape;
         };
@@ -242,21 +238,17 @@ private:
                               shapeIs(*palm_, pg.outputs[1], {1, 2016, 1})) ||
                              (shapeIs(*palm_, pg.outputs[1], {1, 2016, 18}) &&
                               shapeIs(*palm_, pg.outputs[0], {1, 2016, 1})));
-        if (!palmOk) {
-            loadError_ = pg.source + ": not the palm-detection model (unexpected input or "
-                                     "output shapes)";
-            return false;
-        }
+        if (!palmOk)
+            return failure(pg.source + ": not the palm-detection model (unexpected input or "
+                                       "output shapes)");
         const bool landmarkOk =
             shapeIs(*landmark_, lg.inputs[0], {1, kLandmarkSize, kLandmarkSize, 3}) &&
             shapeIs(*landmark_, lg.outputs[0], {1, 63}) &&
             shapeIs(*landmark_, lg.outputs[1], {1, 1});
-        if (!landmarkOk) {
-            loadError_ = lg.source + ": not the hand-landmark model (unexpected input or "
-                                     "output shapes)";
-            return false;
-        }
-        return true;
+        if (!landmarkOk)
+            return failure(lg.source + ": not the hand-landmark model (unexpected input or "
+                                       "output shapes)");
+        return {};
     }
 
     // The frame scaled to fit 192×192 (and then shrunk by `shrink`), centred on black, as RGB
@@ -377,35 +369,34 @@ MediaPipeHandPose::MediaPipeHandPose(Options options)
 
 MediaPipeHandPose::~MediaPipeHandPose() = default;
 
-HandPoseOutcome MediaPipeHandPose::detect(const ImageView& image, int maximumHandCount) {
+HandPoseResult MediaPipeHandPose::detect(const ImageView& image, int maximumHandCount) {
     const auto start = Clock::now();
     const auto cpuStart = pipeline_->cpuTime();
-    HandPoseOutcome outcome = detectOrExplain(image, maximumHandCount);
-    if (outcome.status == HandPoseOutcome::Status::Ok)
-        costs_.record(Clock::now() - start, pipeline_->cpuTime() - cpuStart,
-                      !outcome.observations.empty());
-    return outcome;
+    HandPoseResult hands = detectOrExplain(image, maximumHandCount);
+    if (hands)
+        costs_.record(Clock::now() - start, pipeline_->cpuTime() - cpuStart, !hands->empty());
+    return hands;
 }
 
-HandPoseOutcome MediaPipeHandPose::detectOrExplain(const ImageView& image, int maximumHandCount) {
+HandPoseResult MediaPipeHandPose::detectOrExplain(const ImageView& image, int maximumHandCount) {
     try {
         return pipeline_->detect(image, maximumHandCount);
     } catch (const cv::Exception& e) {
-        return HandPoseOutcome::performError(std::string("Image processing failed: ") + e.what());
+        return failure(HandPoseFault::PerformFailed,
+                       std::string("Image processing failed: ") + e.what());
     } catch (const std::exception& e) {
-        return HandPoseOutcome::performError(std::string("Hand-pose detection failed: ") +
-                                             e.what());
+        return failure(HandPoseFault::PerformFailed,
+                       std::string("Hand-pose detection failed: ") + e.what());
     } catch (...) {
-        return HandPoseOutcome::performError("Hand-pose detection failed");
+        return failure(HandPoseFault::PerformFailed, "Hand-pose detection failed");
     }
 }
 
-bool MediaPipeHandPose::load(std::string& error) {
+Result<void> MediaPipeHandPose::load() {
     try {
-        return pipeline_->load(error);
+        return pipeline_->load();
     } catch (const std::exception& e) {
-        error = std::string("Loading the hand models failed: ") + e.what();
-        return false;
+        return failure(std::string("Loading the hand models failed: ") + e.what());
     }
 }
 

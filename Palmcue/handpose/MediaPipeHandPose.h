@@ -44,17 +44,17 @@ public:
     ~MediaPipeHandPose() override;
 
     // Never throws. The models are loaded and the networks built at the first call.
-    HandPoseOutcome detect(const ImageView& image, int maximumHandCount) override;
+    HandPoseResult detect(const ImageView& image, int maximumHandCount) override;
 
-    // Loads the models now rather than at the first frame. False with the reason on failure.
-    bool load(std::string& error);
+    // Loads the models now rather than at the first frame.
+    Result<void> load();
 
     const StageTimes& lastStageTimes() const;
     // Every detect() that ran the models so far; readable from any thread.
     const DetectionCosts& costs() const { return costs_; }
 
 private:
-    HandPoseOutcome detectOrExplain(const ImageView& image, int maximumHandCount);
+    HandPoseResult detectOrExplain(const ImageView& image, int maximumHandCount);
 
     class Pipeline;
     std::unique_ptr<Pipeline> pipeline_;

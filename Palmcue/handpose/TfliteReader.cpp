@@ -188,39 +188,32 @@ private:
 
 } // namespace
 
-std::optional<ModelGraph> TfliteReader::read(std::span<const std::uint8_t> bytes,
-                                             const std::string& name, std::string& error) {
+Result<ModelGraph> TfliteReader::read(std::span<const std::uint8_t> bytes,
+                                      const std::string& name) {
     try {
         FlatBufferView view(bytes);
         ModelGraph graph = Builder(view).build();
         graph.source = name;
         return graph;
     } catch (const ModelError& e) {
-        error = name + ": " + e.what();
+        return failure(name + ": " + e.what());
     } catch (const std::bad_alloc&) {
-        error = name + ": out of memory while reading the model";
+        return failure(name + ": out of memory while reading the model");
     }
-    return std::nullopt;
 }
 
-std::optional<ModelGraph> TfliteReader::readFile(const std::string& path, std::string& error) {
+Result<ModelGraph> TfliteReader::readFile(const std::string& path) {
     std::ifstream file(path, std::ios::binary | std::ios::ate);
-    if (!file) {
-        error = path + ": cannot open the model file";
-        return std::nullopt;
-    }
+    if (!file)
+        return failure(path + ": cannot open the model file");
     const std::streamoff size = file.tellg();
-    if (size < 0 || std::uint64_t(size) > kMaxFileSize) {
-        error = path + ": the model file is too large or unreadable";
-        return std::nullopt;
-    }
+    if (size < 0 || std::uint64_t(size) > kMaxFileSize)
+        return failure(path + ": the model file is too large or unreadable");
     std::vector<std::uint8_t> bytes(static_cast<std::size_t>(size));
     file.seekg(0);
-    if (!file.read(reinterpret_cast<char*>(bytes.data()), size)) {
-        error = path + ": cannot read the model file";
-        return std::nullopt;
-    }
-    return read(bytes, path, error);
+    if (!file.read(reinterpret_cast<char*>(bytes.data()), size))
+        return failure(path + ": cannot read the model file");
+    return read(bytes, path);
 }
 
 } // namespace palmcue::handpose

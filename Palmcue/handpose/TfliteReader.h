@@ -4,10 +4,10 @@
 // The pieces are in tflite/: the schema's names, the tensor table, one reader per operator family.
 #pragma once
 
+#include "engine/Result.h"
 #include "handpose/ModelGraph.h"
 
 #include <cstdint>
-#include <optional>
 #include <span>
 #include <string>
 
@@ -15,12 +15,10 @@ namespace palmcue::handpose {
 
 class TfliteReader {
 public:
-    // Reads and validates the file; on failure returns nothing and sets `error` to
-    // "<file>: <fault>".
-    static std::optional<ModelGraph> readFile(const std::string& path, std::string& error);
+    // Reads and validates the file; a failure reads "<file>: <fault>".
+    static Result<ModelGraph> readFile(const std::string& path);
     // The same for bytes already in memory; `name` is used in messages.
-    static std::optional<ModelGraph> read(std::span<const std::uint8_t> bytes,
-                                          const std::string& name, std::string& error);
+    static Result<ModelGraph> read(std::span<const std::uint8_t> bytes, const std::string& name);
 
     // Models larger than this are refused before reading them into memory.
     static constexpr std::uint64_t kMaxFileSize = 256ull << 20;

@@ -364,17 +364,15 @@ XnnpackNetwork::~XnnpackNetwork() {
         xnn_delete_runtime(runtime_);
 }
 
-std::unique_ptr<XnnpackNetwork> XnnpackNetwork::create(ModelGraph graph, pthreadpool* pool,
-                                                       std::string& error) {
+Result<std::unique_ptr<XnnpackNetwork>> XnnpackNetwork::create(ModelGraph graph,
+                                                               pthreadpool* pool) {
     std::unique_ptr<XnnpackNetwork> network(new XnnpackNetwork(std::move(graph)));
     try {
         network->build(pool);
     } catch (const ModelError& e) {
-        error = network->graph_.source + ": " + e.what();
-        return nullptr;
+        return failure(network->graph_.source + ": " + e.what());
     } catch (const std::bad_alloc&) {
-        error = network->graph_.source + ": out of memory while building the network";
-        return nullptr;
+        return failure(network->graph_.source + ": out of memory while building the network");
     }
     return network;
 }
@@ -419,9 +417,8 @@ void XnnpackNetwork::build(pthreadpool* pool) {
         placed_.push_back({std::uint32_t(importer.intermediates()[i].tensor), plan.offsets[i]});
     plannedFloats_ = plan.size;
     intermediates_ = std::make_shared<std::vector<float>>(bufferFloats(plannedFloats_), 0.0f);
-    std::string error;
-    if (!bind(error))
-        throw ModelError(error);
+    if (Result<void> bound = bind(); !bound)
+        throw ModelError(bound.error());
     releasePackedConstants();
 }
 
@@ -458,32 +455,28 @@ void XnnpackNetwork::releasePackedConstants() {
     }
 }
 
-bool XnnpackNetwork::bind(std::string& error) {
+Result<void> XnnpackNetwork::bind() {
     std::vector<xnn_external_value> bindings;
     for (const Bound& b : ioBindings_)
         bindings.push_back({b.value, b.data});
     float* const base = alignedToLine(intermediates_->data());
     for (const Placed& p : placed_)
         bindings.push_back({p.value, base + p.offset});
-    if (xnn_setup_runtime(runtime_, bindings.size(), bindings.data()) != xnn_status_success) {
-        error = "XNNPACK could not bind the input, output and intermediate buffers";
-        return false;
-    }
-    return true;
+    if (xnn_setup_runtime(runtime_, bindings.size(), bindings.data()) != xnn_status_success)
+        return failure("XNNPACK could not bind the input, output and intermediate buffers");
+    return {};
 }
 
-bool XnnpackNetwork::shareIntermediatesWith(XnnpackNetwork& other, std::string& error) {
+Result<void> XnnpackNetwork::shareIntermediatesWith(XnnpackNetwork& other) {
     auto shared = std::make_shared<std::vector<float>>(
         bufferFloats(std::max(plannedFloats_, other.plannedFloats_)), 0.0f);
     intermediates_ = shared;
     other.intermediates_ = shared;
     for (XnnpackNetwork* network : {this, &other}) {
-        if (!network->bind(error)) {
-            error = network->graph_.source + ": " + error;
-            return false;
-        }
+        if (Result<void> bound = network->bind(); !bound)
+            return failure(network->graph_.source + ": " + bound.error());
     }
-    return true;
+    return {};
 }
 
 std::span<float> XnnpackNetwork::input(std::size_t index) {
@@ -494,12 +487,10 @@ std::span<const float> XnnpackNetwork::output(std::size_t index) const {
     return std::span<const float>(outputs_.at(index)).first(outputs_[index].size() - kSlackFloats);
 }
 
-bool XnnpackNetwork::run(std::string& error) {
-    if (xnn_invoke_runtime(runtime_) != xnn_status_success) {
-        error = graph_.source + ": XNNPACK failed to run the network";
-        return false;
-    }
-    return true;
+Result<void> XnnpackNetwork::run() {
+    if (xnn_invoke_runtime(runtime_) != xnn_status_success)
+        return failure(graph_.source + ": XNNPACK failed to run the network");
+    return {};
 }
 
 } // namespace palmcue::handpose

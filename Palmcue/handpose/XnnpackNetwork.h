@@ -3,6 +3,7 @@
 // live once, in XNNPACK's packed form: the graph's own copies of them are released after the build.
 #pragma once
 
+#include "engine/Result.h"
 #include "handpose/ModelGraph.h"
 
 #include <cstdint>
@@ -18,11 +19,10 @@ namespace palmcue::handpose {
 
 class XnnpackNetwork {
 public:
-    // Builds the runtime; on failure returns null and sets `error` (naming the model file and
-    // the operator at fault). A null pool gives a runtime that runs on the calling thread; on a
-    // pool, the workers go to sleep after each run instead of spinning for the next one.
-    static std::unique_ptr<XnnpackNetwork> create(ModelGraph graph, pthreadpool* pool,
-                                                  std::string& error);
+    // Builds the runtime; a failure names the model file and the operator at fault. A null
+    // pool gives a runtime that runs on the calling thread; on a pool, the workers go to sleep
+    // after each run instead of spinning for the next one.
+    static Result<std::unique_ptr<XnnpackNetwork>> create(ModelGraph graph, pthreadpool* pool);
     ~XnnpackNetwork();
     XnnpackNetwork(const XnnpackNetwork&) = delete;
     XnnpackNetwork& operator=(const XnnpackNetwork&) = delete;
@@ -33,14 +33,14 @@ public:
     // biases, PReLU slopes) are empty here.
     const ModelGraph& graph() const { return graph_; }
 
-    bool run(std::string& error);
+    Result<void> run();
 
     // Bytes of the buffer that holds the tensors between operators.
     std::size_t intermediateBytes() const { return intermediates_->size() * sizeof(float); }
     // Makes this network and `other` keep their tensors between operators in one buffer, the
-    // larger of the two. Only for networks that never run at the same time. False (and the
-    // networks unusable) if XNNPACK refuses the new buffer.
-    bool shareIntermediatesWith(XnnpackNetwork& other, std::string& error);
+    // larger of the two. Only for networks that never run at the same time. Fails (and leaves
+    // the networks unusable) if XNNPACK refuses the new buffer.
+    Result<void> shareIntermediatesWith(XnnpackNetwork& other);
 
 private:
     struct Bound {
@@ -54,7 +54,7 @@ private:
 
     explicit XnnpackNetwork(ModelGraph graph);
     void build(pthreadpool* pool);
-    bool bind(std::string& error);
+    Result<void> bind();
     void releasePackedConstants();
 
     ModelGraph graph_;

@@ -2,13 +2,14 @@
 #include "apps/AppLauncher.h"
 
 #include "FakeWorkspace.h"
+#include "support/LaunchAttempt.h"
 
 #include <gtest/gtest.h>
 
 using palmcue::ApplicationLauncher;
 using palmcue::apps::AppInfo;
 using palmcue::apps::AppLauncher;
-using Result = ApplicationLauncher::Result;
+using Result = palmcue::test::LaunchOutcome;
 
 namespace {
 
@@ -21,9 +22,9 @@ protected:
                      {QStringLiteral("Caf\u00e9"), "/sys/cafe.desktop"}};
     }
 
-    ApplicationLauncher::Attempt open(const std::string& name) {
-        return launcher.open(name,
-                             [this](const std::string& reason) { laterReasons.push_back(reason); });
+    palmcue::test::LaunchAttempt open(const std::string& name) {
+        return palmcue::test::launchAttempt(launcher.open(
+            name, [this](const std::string& reason) { laterReasons.push_back(reason); }));
     }
 
     palmcue::test::FakeWorkspace workspace;

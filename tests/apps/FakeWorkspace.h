@@ -21,13 +21,13 @@ public:
         return std::nullopt;
     }
 
-    apps::OpenResult open(const std::string& location,
-                          std::function<void(const std::string& reason)> failedLater) override {
+    Result<void> open(const std::string& location,
+                      std::function<void(const std::string& reason)> failedLater) override {
         if (const auto it = refusals.find(location); it != refusals.end())
-            return {false, it->second};
+            return failure(it->second);
         opened.push_back(location);
         failLater = std::move(failedLater);
-        return {true, {}};
+        return {};
     }
 };
 

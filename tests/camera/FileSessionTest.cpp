@@ -29,9 +29,8 @@ public:
     void captureOutput(const SampleBuffer& sample) override {
         if (QThread::currentThread()->objectName() != QStringLiteral("test.detect"))
             offQueue = true;
-        std::string error;
         if (sample.imageBuffer) {
-            if (const auto view = sample.imageBuffer->bgra(scratch_, error)) {
+            if (const auto view = sample.imageBuffer->bgra(scratch_)) {
                 width = view->width;
                 height = view->height;
             }
@@ -66,8 +65,8 @@ protected:
     }
     std::unique_ptr<CaptureSession> session(const QString& path) {
         SessionBuild build = FileCameraService(path).makeSession();
-        EXPECT_TRUE(build.session) << build.statusText;
-        return std::move(build.session);
+        EXPECT_TRUE(build) << build.error();
+        return build ? std::move(*build) : nullptr;
     }
 
     QTemporaryDir dir_;
@@ -160,9 +159,9 @@ TEST_F(FileSessionTest, FailureWhileRunningReachesTheHandlerLaterOnTheMainThread
 TEST_F(FileSessionTest, FilesThatCannotBeShownFailClearly) {
     const QString missing = dir_.filePath(QStringLiteral("missing.png"));
     const SessionBuild none = FileCameraService(missing).makeSession();
-    EXPECT_EQ(none.session, nullptr);
-    EXPECT_EQ(none.statusText,
-              "Camera error: cannot open " + missing.toStdString() + ": No such file or directory");
+    ASSERT_FALSE(none);
+    EXPECT_EQ(none.fault(), CameraFault::CameraError) << "shown after \"Camera error: \"";
+    EXPECT_EQ(none.error(), "cannot open " + missing.toStdString() + ": No such file or directory");
 
     // Neither a picture nor a video: the session builds (it could be a video) and the start
     // fails with the reason.
@@ -228,10 +227,9 @@ TEST_F(VideoFileTest, StopWhileStartingEndsTheStart) {
     std::atomic<int> result{-1};
     std::string error;
     runInBackground([&] {
-        std::string e;
-        const bool ok = camera->startRunning(e);
-        error = e;
-        result = ok;
+        const Result<void> started = camera->startRunning();
+        error = started.error();
+        result = started.ok();
     });
     // The start cannot complete before this thread runs events: a video runs from its
     // first frame, and the start itself is queued here.

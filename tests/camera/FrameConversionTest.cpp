@@ -192,9 +192,8 @@ TEST_P(DirectConversion, GivesKnownPixelsForOddSizesAndPaddedRows) {
         SCOPED_TRACE(::testing::Message() << w << "x" << h << " pad " << pad);
         const TestFrame frame = makeFrame(format, w, h, pad);
         const auto buffer = bufferOf(format, w, h, frame, *pool);
-        std::string error;
-        const auto view = buffer->bgra(scratch, error);
-        ASSERT_TRUE(view) << error;
+        const auto view = buffer->bgra(scratch);
+        ASSERT_TRUE(view) << view.error();
         ASSERT_EQ(view->width, w);
         ASSERT_EQ(view->height, h);
         ASSERT_GE(view->bytesPerRow, w * 4);
@@ -237,9 +236,8 @@ TEST(FrameConversion, CopiesThePlanesSoTheSourceCanBeReused) {
     for (auto& plane : frame.planes)
         std::fill(plane.begin(), plane.end(), 0); // the camera reuses its buffer
     std::vector<std::uint8_t> scratch;
-    std::string error;
-    const auto view = buffer->bgra(scratch, error);
-    ASSERT_TRUE(view) << error;
+    const auto view = buffer->bgra(scratch);
+    ASSERT_TRUE(view) << view.error();
     EXPECT_NEAR(view->data[2], colourAt(0, 0).r, 4);
 }
 
@@ -262,9 +260,9 @@ TEST(FrameConversion, UnusableFramesGiveAClearError) {
     auto pool = BufferPool::create();
     std::vector<std::uint8_t> scratch;
     const auto errorOf = [&](const std::shared_ptr<const PixelBuffer>& buffer) {
-        std::string error;
-        EXPECT_FALSE(buffer->bgra(scratch, error));
-        return error;
+        const auto view = buffer->bgra(scratch);
+        EXPECT_FALSE(view);
+        return view.error();
     };
 
     const TestFrame nv12 = makeFrame(QVideoFrameFormat::Format_NV12, 8, 8, 0);
@@ -314,22 +312,22 @@ TEST(FrameConversion, JpegFramesAreDecodedOnlyWhenAsked) {
 
     auto pool = BufferPool::create();
     std::vector<std::uint8_t> scratch;
-    std::string error;
     const PlaneView good{reinterpret_cast<const std::uint8_t*>(jpeg.constData()),
                          static_cast<std::size_t>(jpeg.size()), 0};
     const auto view = FramePixelBuffer::copyPlanes({QVideoFrameFormat::Format_Jpeg, 6, 4},
                                                    std::span(&good, 1), *pool)
-                          ->bgra(scratch, error);
-    ASSERT_TRUE(view) << error;
+                          ->bgra(scratch);
+    ASSERT_TRUE(view) << view.error();
     EXPECT_EQ(view->width, 6);
     EXPECT_NEAR(view->data[2], 200, 8);
     EXPECT_NEAR(view->data[1], 40, 8);
 
     const PlaneView broken{good.data, good.size / 3, 0};
-    EXPECT_FALSE(FramePixelBuffer::copyPlanes({QVideoFrameFormat::Format_Jpeg, 6, 4},
-                                              std::span(&broken, 1), *pool)
-                     ->bgra(scratch, error));
-    EXPECT_NE(error.find("cannot decode"), std::string::npos);
+    const auto undecodable = FramePixelBuffer::copyPlanes({QVideoFrameFormat::Format_Jpeg, 6, 4},
+                                                          std::span(&broken, 1), *pool)
+                                 ->bgra(scratch);
+    EXPECT_FALSE(undecodable);
+    EXPECT_NE(undecodable.error().find("cannot decode"), std::string::npos);
 }
 
 TEST(FrameConversion, CapturesQtVideoFrames) {
@@ -337,7 +335,6 @@ TEST(FrameConversion, CapturesQtVideoFrames) {
     // conversion for layouts without a direct one.
     auto pool = BufferPool::create();
     std::vector<std::uint8_t> scratch;
-    std::string error;
 
     for (const Format format :
          {QVideoFrameFormat::Format_NV12, QVideoFrameFormat::Format_YUV420P,
@@ -373,8 +370,8 @@ TEST(FrameConversion, CapturesQtVideoFrames) {
         frame.unmap();
 
         const auto buffer = FramePixelBuffer::capture(frame, *pool);
-        const auto view = buffer->bgra(scratch, error);
-        ASSERT_TRUE(view) << error;
+        const auto view = buffer->bgra(scratch);
+        ASSERT_TRUE(view) << view.error();
         EXPECT_EQ(view->width, 16);
         EXPECT_EQ(view->height, 8);
         const std::uint8_t* p = view->data + 3 * view->bytesPerRow + 4 * 5;

@@ -89,9 +89,8 @@ TEST_F(QtCameraEngineTest, AHeldPhotoOfOneFingerLaunchesItsApp) {
         GTEST_SKIP() << "one_hagrid_01.jpg is not in ../shared/hands";
     auto pose =
         std::make_shared<handpose::MediaPipeHandPose>(handpose::MediaPipeHandPose::Options{});
-    std::string loadError;
-    if (!pose->load(loadError))
-        GTEST_SKIP() << "the hand models are not present: " << loadError;
+    if (const Result<void> loaded = pose->load(); !loaded)
+        GTEST_SKIP() << "the hand models are not present: " << loaded.error();
     connectDetector(pose);
 
     standin::CameraSpec spec; // the typical webcam's formats

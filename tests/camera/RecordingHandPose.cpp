@@ -4,14 +4,14 @@
 
 namespace palmcue::camera::test {
 
-HandPoseOutcome RecordingHandPose::detect(const ImageView& image, int) {
+HandPoseResult RecordingHandPose::detect(const ImageView& image, int) {
     lastWidth = image.width;
     lastHeight = image.height;
     std::uint32_t pixel = 0;
     std::memcpy(&pixel, image.data, sizeof pixel);
     lastTopLeft = pixel;
     ++calls;
-    return {HandPoseOutcome::Status::Ok, {}, {hand_}};
+    return std::vector<HandObservation>{hand_};
 }
 
 } // namespace palmcue::camera::test

@@ -12,7 +12,7 @@ class RecordingHandPose : public HandPoseService {
 public:
     explicit RecordingHandPose(HandObservation hand) : hand_(hand) {}
 
-    HandPoseOutcome detect(const ImageView& image, int maximumHandCount) override;
+    HandPoseResult detect(const ImageView& image, int maximumHandCount) override;
 
     std::atomic<int> calls{0};
     std::atomic<int> lastWidth{0};

@@ -16,10 +16,9 @@ namespace palmcue::camera::test {
 inline bool startOnPool(CaptureSession& session, std::string& error) {
     std::atomic<int> result{-1};
     runInBackground([&] {
-        std::string e;
-        const bool ok = session.startRunning(e);
-        error = e;
-        result = ok ? 1 : 0;
+        const Result<void> started = session.startRunning();
+        error = started.error();
+        result = started ? 1 : 0;
     });
     palmcue::test::waitUntil([&] { return result.load() >= 0; }, 60000);
     return result.load() == 1;

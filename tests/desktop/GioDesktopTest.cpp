@@ -5,6 +5,7 @@
 #include "desktop/AppIconProvider.h"
 #include "desktop/GioNaming.h"
 #include "desktop/GioWorkspace.h"
+#include "support/LaunchAttempt.h"
 #include "support/SharedData.h"
 
 #include <QFile>
@@ -19,7 +20,7 @@ using palmcue::desktop::GioWorkspace;
 using palmcue::desktop::installedApps;
 using palmcue::test::gioFixture;
 using palmcue::test::waitUntil;
-using Result = ApplicationLauncher::Result;
+using Result = palmcue::test::LaunchOutcome;
 
 namespace palmcue::apps {
 // Readable failure messages.
@@ -36,9 +37,9 @@ QString qs(const std::string& text) {
 
 class GioLaunchTest : public ::testing::Test {
 protected:
-    ApplicationLauncher::Attempt open(const std::string& name) {
-        return launcher.open(name,
-                             [this](const std::string& reason) { laterReasons.push_back(reason); });
+    palmcue::test::LaunchAttempt open(const std::string& name) {
+        return palmcue::test::launchAttempt(launcher.open(
+            name, [this](const std::string& reason) { laterReasons.push_back(reason); }));
     }
 
     GioWorkspace workspace;
@@ -109,9 +110,9 @@ TEST_F(GioLaunchTest, EntryWhoseProgramIsMissingIsRefused) {
     EXPECT_EQ(open("palmcue-test-missing").result, Result::NotFound);
 
     const auto direct = workspace.open(missing, {});
-    EXPECT_FALSE(direct.opened);
-    EXPECT_NE(direct.reason.find(missing), std::string::npos) << direct.reason;
-    EXPECT_FALSE(workspace.open(gioFixture().root + "/nowhere.desktop", {}).opened);
+    EXPECT_FALSE(direct.ok());
+    EXPECT_NE(direct.error().find(missing), std::string::npos) << direct.error();
+    EXPECT_FALSE(workspace.open(gioFixture().root + "/nowhere.desktop", {}).ok());
 }
 
 TEST(AppIconProvider, ServesTheEntryIconAtTheRequestedSize) {

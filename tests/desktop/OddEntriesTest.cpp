@@ -7,6 +7,7 @@
 #include "desktop/GioNaming.h"
 #include "desktop/GioWorkspace.h"
 #include "support/FifoWatch.h"
+#include "support/LaunchAttempt.h"
 #include "support/SharedData.h"
 
 #include <QBuffer>
@@ -26,7 +27,7 @@ using palmcue::desktop::installedApps;
 using palmcue::test::FifoWatch;
 using palmcue::test::gioFixture;
 using palmcue::test::waitUntil;
-using Result = ApplicationLauncher::Result;
+using Result = palmcue::test::LaunchOutcome;
 
 namespace {
 
@@ -67,8 +68,8 @@ bool listed(const QString& name) {
 
 class OddEntriesTest : public ::testing::Test {
 protected:
-    ApplicationLauncher::Attempt open(const std::string& name) {
-        return launcher.open(name, [](const std::string&) {});
+    palmcue::test::LaunchAttempt open(const std::string& name) {
+        return palmcue::test::launchAttempt(launcher.open(name, [](const std::string&) {}));
     }
     std::string writeMarker(const std::string& marker) const {
         return "/bin/sh -c \"echo launched > '" + gioFixture().marker(marker) + "'\"";
@@ -128,7 +129,7 @@ TEST_F(OddEntriesTest, FifoNamedLikeAnEntryIsNeverOpened) {
               f.systemApps + "/palmcue-test-fails.desktop");
     EXPECT_EQ(workspace.applicationForIdentifier("palmcue-test-fifo"), std::nullopt);
     EXPECT_EQ(open("palmcue-test-fifo").result, Result::NotFound);
-    EXPECT_FALSE(workspace.open(own.path(), {}).opened);
+    EXPECT_FALSE(workspace.open(own.path(), {}).ok());
     EXPECT_FALSE(iconFor(own.path()).isNull());
     EXPECT_EQ(iconFor(withIcon.path()), iconFor(f.systemApps + "/palmcue-test-fails.desktop"));
 

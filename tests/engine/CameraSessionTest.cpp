@@ -44,11 +44,11 @@ TEST_F(SessionFixture, StartWithoutPermissionAsksForItAndStaysIdle) {
 }
 
 TEST_F(SessionFixture, BuildFailuresBecomeTheStatus) {
-    camera.buildError = "No camera found";
+    camera.buildFailure = failure(CameraFault::NoCamera, "no camera is connected");
     detector.start();
     EXPECT_EQ(detector.statusText(), "No camera found");
     EXPECT_EQ(detector.captureSession(), nullptr);
-    camera.buildError = "Camera error: cannot add the camera input";
+    camera.buildFailure = failure(CameraFault::CameraError, "cannot add the camera input");
     detector.start();
     EXPECT_EQ(detector.statusText(), "Camera error: cannot add the camera input");
     EXPECT_FALSE(detector.isDetecting());

@@ -34,17 +34,15 @@ struct PipelineFixture : ::testing::Test {
         QCoreApplication::processEvents();
         QCoreApplication::processEvents();
     }
-    static HandPoseOutcome hand(const FingerFlags& raised, float confidence = 0.873f) {
-        HandPoseOutcome outcome;
-        outcome.observations.push_back(syntheticHand(raised, 0.0, false, confidence));
-        return outcome;
+    static HandPoseResult hand(const FingerFlags& raised, float confidence = 0.873f) {
+        return oneHand(syntheticHand(raised, 0.0, false, confidence));
     }
 };
 
 } // namespace
 
 TEST_F(PipelineFixture, AnalysesEveryThirdFrameWithAPicture) {
-    handPose->fallback = {}; // no hand
+    handPose->fallback = noHands();
     deliver(frameWithImage());
     deliver(frameWithoutImage()); // neither counted nor analysed
     deliver(frameWithImage());
@@ -85,8 +83,8 @@ TEST_F(PipelineFixture, PublishesTheHandTextAndRunsTheHold) {
 
 TEST_F(PipelineFixture, AnUnknownFingerShowsAsNotRaisedAndHoldsNothing) {
     // A V sign whose middle fingertip is too far outside the picture to be trusted.
-    HandPoseOutcome vSign = hand({false, true, true, false, false});
-    vSign.observations[0].joints[static_cast<int>(JointName::MiddleTip)]->confidence = 0.0f;
+    HandPoseResult vSign = hand({false, true, true, false, false});
+    vSign->front().joints[static_cast<int>(JointName::MiddleTip)]->confidence = 0.0f;
     handPose->script = {hand({false, true, false, false, false}), vSign};
     for (int i = 0; i < 6; ++i)
         deliver(frameWithImage());
@@ -99,8 +97,7 @@ TEST_F(PipelineFixture, AnUnknownFingerShowsAsNotRaisedAndHoldsNothing) {
 
 TEST_F(PipelineFixture, ErrorsOnlyChangeTheDebugLine) {
     handPose->script = {hand({false, true, false, false, false}),
-                        HandPoseOutcome::performError("model file missing"),
-                        HandPoseOutcome::requestError("inference failed")};
+                        performError("model file missing"), requestError("inference failed")};
     for (int i = 0; i < 6; ++i)
         deliver(frameWithImage());
     drain();
@@ -123,10 +120,8 @@ TEST_F(PipelineFixture, ErrorsOnlyChangeTheDebugLine) {
 TEST_F(PipelineFixture, StatusSaysWhenFramesCannotBeAnalysedAndWhenTheyCanAgain) {
     detector->start();
     ASSERT_TRUE(waitUntil([&] { return detector->isDetecting(); }));
-    handPose->script = {HandPoseOutcome::performError("model file missing"),
-                        {},
-                        HandPoseOutcome::requestError("inference failed"),
-                        HandPoseOutcome::performError("model file missing"),
+    handPose->script = {performError("model file missing"), noHands(),
+                        requestError("inference failed"), performError("model file missing"),
                         hand({false, true, false, false, false})};
     const std::vector<QString> expected = {
         "Camera active - hand detection unavailable", "Camera active - show your hand",
@@ -146,8 +141,7 @@ TEST_F(PipelineFixture, UpdatesArriveInFrameOrder) {
     QObject::connect(detector.get(), &HandDetector::debugInfoChanged,
                      [&] { texts.push_back(detector->debugInfo()); });
     for (int i = 0; i < 10; ++i)
-        handPose->script.push_back(i % 2 ? hand({false, true, false, false, false})
-                                         : HandPoseOutcome{});
+        handPose->script.push_back(i % 2 ? hand({false, true, false, false, false}) : noHands());
     for (int i = 0; i < 30; ++i)
         deliver(frameWithImage());
     drain();
@@ -186,7 +180,7 @@ TEST_F(PipelineFixture, DetectorDestroyedWhileAFrameIsInFlight) {
 }
 
 TEST_F(PipelineFixture, FrameCountContinuesAcrossStopAndStart) {
-    handPose->fallback = {};
+    handPose->fallback = noHands();
     for (int i = 0; i < 4; ++i)
         deliver(frameWithImage());
     drain();

@@ -5,6 +5,7 @@
 #include "engine/FingerClassifier.h"
 #include "handpose/MediaPipeHandPose.h"
 #include "support/SharedData.h"
+#include "support/Succeeded.h"
 
 #include <QFileInfo>
 #include <QTemporaryDir>
@@ -22,7 +23,8 @@ namespace palmcue::handpose::test {
 namespace {
 
 using ::testing::HasSubstr;
-using Status = HandPoseOutcome::Status;
+using Status = HandPoseFault;
+using palmcue::test::succeeded;
 
 // The share of `expect` rows the finger classifier gets right on the photos: a single finger
 // for rows naming one, no single finger for "-" rows ("?" rows are not scored). Tune it with the
@@ -52,8 +54,8 @@ TEST(HandPose, RefusesUnusableFramesWithTheReason) {
     };
     for (const Case& c : cases) {
         const auto outcome = pose.detect(c.view, 1);
-        EXPECT_EQ(outcome.status, Status::PerformFailed) << c.reason;
-        EXPECT_THAT(outcome.errorDescription, HasSubstr(c.reason));
+        EXPECT_EQ(outcome.fault(), Status::PerformFailed) << c.reason;
+        EXPECT_THAT(outcome.error(), HasSubstr(c.reason));
     }
 }
 
@@ -63,12 +65,12 @@ TEST(HandPose, NamesTheMissingOrDamagedModelFile) {
     {
         MediaPipeHandPose pose(options("/nonexistent/models"));
         const auto outcome = pose.detect(frame, 1);
-        EXPECT_EQ(outcome.status, Status::PerformFailed);
-        EXPECT_THAT(outcome.errorDescription,
+        EXPECT_EQ(outcome.fault(), Status::PerformFailed);
+        EXPECT_THAT(outcome.error(),
                     HasSubstr("/nonexistent/models/palm_detection_full.tflite: the hand model "
                               "is missing"));
         // The failure is remembered, not retried on every frame.
-        EXPECT_EQ(pose.detect(frame, 1).errorDescription, outcome.errorDescription);
+        EXPECT_EQ(pose.detect(frame, 1).error(), outcome.error());
     }
     PALMCUE_SKIP_WITHOUT_MODELS();
     QTemporaryDir dir;
@@ -85,16 +87,16 @@ TEST(HandPose, NamesTheMissingOrDamagedModelFile) {
     }
     MediaPipeHandPose pose(options(folder));
     const auto outcome = pose.detect(frame, 1);
-    EXPECT_EQ(outcome.status, Status::PerformFailed);
-    EXPECT_THAT(outcome.errorDescription, HasSubstr(folder + "/hand_landmark_full.tflite: "));
-    EXPECT_THAT(outcome.errorDescription, HasSubstr("runs past the end of the file"));
+    EXPECT_EQ(outcome.fault(), Status::PerformFailed);
+    EXPECT_THAT(outcome.error(), HasSubstr(folder + "/hand_landmark_full.tflite: "));
+    EXPECT_THAT(outcome.error(), HasSubstr("runs past the end of the file"));
 
     // The palm model where the landmark model should be: valid, but the wrong model.
     std::filesystem::copy_file(modelPath(MediaPipeHandPose::kPalmModelFile),
                                folder + "/" + MediaPipeHandPose::kLandmarkModelFile,
                                std::filesystem::copy_options::overwrite_existing);
     MediaPipeHandPose swapped(options(folder));
-    EXPECT_THAT(swapped.detect(frame, 1).errorDescription, HasSubstr("hand_landmark_full.tflite"));
+    EXPECT_THAT(swapped.detect(frame, 1).error(), HasSubstr("hand_landmark_full.tflite"));
 }
 
 TEST(HandPose, OddFramesGiveNoHand) {
@@ -110,21 +112,21 @@ TEST(HandPose, OddFramesGiveNoHand) {
         for (std::size_t i = 0; i < pixels.size(); ++i)
             pixels[i] = std::uint8_t(i * 31 % 251);
         const auto outcome = pose.detect({pixels.data(), size.width, size.height, size.stride}, 1);
-        EXPECT_EQ(outcome.status, Status::Ok) << size.width << "x" << size.height;
-        EXPECT_TRUE(outcome.observations.empty()) << size.width << "x" << size.height;
+        EXPECT_TRUE(succeeded(outcome)) << size.width << "x" << size.height;
+        EXPECT_TRUE(outcome->empty()) << size.width << "x" << size.height;
     }
     std::vector<std::uint8_t> pixels(64 * 64 * 4, 0);
-    EXPECT_TRUE(pose.detect({pixels.data(), 64, 64, 256}, 0).observations.empty());
+    EXPECT_TRUE(pose.detect({pixels.data(), 64, 64, 256}, 0)->empty());
 }
 
 std::optional<HandObservation> detectPicture(MediaPipeHandPose& pose, const cv::Mat& bgr) {
     cv::Mat bgra;
     cv::cvtColor(bgr, bgra, cv::COLOR_BGR2BGRA);
     const auto outcome = pose.detect({bgra.data, bgra.cols, bgra.rows, int(bgra.step[0])}, 1);
-    EXPECT_EQ(outcome.status, Status::Ok) << outcome.errorDescription;
-    if (outcome.observations.empty())
+    EXPECT_TRUE(succeeded(outcome));
+    if (!outcome || outcome->empty())
         return std::nullopt;
-    return outcome.observations.front();
+    return outcome->front();
 }
 
 std::optional<HandObservation> detectPhoto(MediaPipeHandPose& pose, const QString& file) {

@@ -25,9 +25,9 @@ struct BrokenModelDir : ::testing::Test {
     }
     std::string loadError() {
         MediaPipeHandPose pose(MediaPipeHandPose::Options{dir, 1});
-        std::string error;
-        EXPECT_FALSE(pose.load(error));
-        return error;
+        const Result<void> loaded = pose.load();
+        EXPECT_FALSE(loaded);
+        return loaded.error();
     }
 
     QTemporaryDir tmp;

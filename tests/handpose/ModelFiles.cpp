@@ -52,9 +52,11 @@ void fillInput(const cv::Mat& picture, int size, float* input) {
 
 ModelOnPhoto modelOnPhoto(const char* file) {
     ModelOnPhoto result;
-    auto graph = TfliteReader::readFile(modelPath(file), result.error);
-    if (!graph)
+    auto graph = TfliteReader::readFile(modelPath(file));
+    if (!graph) {
+        result.error = graph.error();
         return result;
+    }
     result.graph = std::make_shared<const ModelGraph>(std::move(*graph));
     const int size = result.graph->tensors[result.graph->inputs[0]].shape[1];
     result.input.resize(std::size_t(size) * size * 3);

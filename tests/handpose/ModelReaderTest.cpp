@@ -17,8 +17,8 @@ namespace {
 using ::testing::HasSubstr;
 using ::testing::StartsWith;
 
-std::optional<ModelGraph> readBytes(const std::vector<std::uint8_t>& bytes, std::string& error) {
-    return TfliteReader::read(bytes, "tiny.tflite", error);
+Result<ModelGraph> readBytes(const std::vector<std::uint8_t>& bytes) {
+    return TfliteReader::read(bytes, "tiny.tflite");
 }
 
 std::vector<std::uint8_t> fileBytes(const std::string& path) {
@@ -27,9 +27,8 @@ std::vector<std::uint8_t> fileBytes(const std::string& path) {
 }
 
 TEST(ModelReader, ReadsTinyModelAndWidensFloat16Weights) {
-    std::string error;
-    const auto graph = readBytes(tinyConvModel().write(), error);
-    ASSERT_TRUE(graph) << error;
+    const auto graph = readBytes(tinyConvModel().write());
+    ASSERT_TRUE(graph) << graph.error();
     ASSERT_EQ(graph->ops.size(), 2u) << "DEQUANTIZE is folded into a constant";
     EXPECT_EQ(graph->ops[0].kind, OpKind::Conv2D);
     EXPECT_EQ(graph->ops[0].activation, Activation::Relu6);
@@ -45,9 +44,8 @@ TEST(ModelReader, ReadsTinyModelAndWidensFloat16Weights) {
 }
 
 TEST(ModelReader, ResolvesSamePaddingAndNegativeAxes) {
-    std::string error;
-    const auto graph = readBytes(allOpsModel().write(), error);
-    ASSERT_TRUE(graph) << error;
+    const auto graph = readBytes(allOpsModel().write());
+    ASSERT_TRUE(graph) << graph.error();
     const GraphOp& depthwise = graph->ops[2];
     ASSERT_EQ(depthwise.kind, OpKind::DepthwiseConv2D);
     // 6 → 3 with a 3×3 window at stride 2: one pixel of padding, all of it after.
@@ -118,10 +116,10 @@ TEST(ModelReader, RefusesMalformedModelsWithTheReason) {
         SCOPED_TRACE(fault.name);
         TinyModelWriter model = tinyConvModel();
         fault.change(model);
-        std::string error;
-        EXPECT_FALSE(readBytes(model.write(), error));
-        EXPECT_THAT(error, StartsWith("tiny.tflite: "));
-        EXPECT_THAT(error, HasSubstr(fault.reason));
+        const auto graph = readBytes(model.write());
+        EXPECT_FALSE(graph);
+        EXPECT_THAT(graph.error(), StartsWith("tiny.tflite: "));
+        EXPECT_THAT(graph.error(), HasSubstr(fault.reason));
     }
 }
 
@@ -150,9 +148,9 @@ TEST(ModelReader, RefusesBrokenFlatBuffers) {
     cases.push_back({"vtable outside the file", vtableBefore, "points before the file"});
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
-        std::string error;
-        EXPECT_FALSE(readBytes(c.bytes, error));
-        EXPECT_THAT(error, HasSubstr(c.reason));
+        const auto graph = readBytes(c.bytes);
+        EXPECT_FALSE(graph);
+        EXPECT_THAT(graph.error(), HasSubstr(c.reason));
     }
 }
 
@@ -161,20 +159,19 @@ TEST(ModelReader, RefusesBrokenFlatBuffers) {
 TEST(ModelReader, SurvivesEveryTruncationAndBitFlipOfATinyModel) {
     const auto good = tinyConvModel().write();
     for (std::size_t length = 0; length < good.size(); ++length) {
-        std::string error;
         const std::vector<std::uint8_t> cut(good.begin(), good.begin() + long(length));
-        EXPECT_FALSE(readBytes(cut, error)) << "length " << length;
-        EXPECT_THAT(error, StartsWith("tiny.tflite: "));
+        const auto graph = readBytes(cut);
+        EXPECT_FALSE(graph) << "length " << length;
+        EXPECT_THAT(graph.error(), StartsWith("tiny.tflite: "));
     }
     int refused = 0;
     for (std::size_t bit = 0; bit < good.size() * 8; ++bit) {
         auto flipped = good;
         flipped[bit / 8] ^= std::uint8_t(1u << (bit % 8));
-        std::string error;
-        if (!readBytes(flipped, error)) {
+        if (const auto graph = readBytes(flipped); !graph) {
             ++refused;
-            EXPECT_THAT(error, StartsWith("tiny.tflite: ")) << "bit " << bit;
-            EXPECT_GT(error.size(), std::string("tiny.tflite: ").size());
+            EXPECT_THAT(graph.error(), StartsWith("tiny.tflite: ")) << "bit " << bit;
+            EXPECT_GT(graph.error().size(), std::string("tiny.tflite: ").size());
         }
     }
     EXPECT_GT(refused, 0);
@@ -184,14 +181,15 @@ TEST(ModelReader, RefusesDamagedRealModels) {
     PALMCUE_SKIP_WITHOUT_MODELS();
     const std::string path = modelPath(MediaPipeHandPose::kPalmModelFile);
     const auto good = fileBytes(path);
-    std::string error;
-    ASSERT_TRUE(TfliteReader::read(good, path, error)) << error;
+    const auto read = TfliteReader::read(good, path);
+    ASSERT_TRUE(read) << read.error();
 
     for (const std::size_t length :
          {std::size_t(0), std::size_t(7), std::size_t(4096), good.size() / 2, good.size() - 1}) {
         const std::vector<std::uint8_t> cut(good.begin(), good.begin() + long(length));
-        EXPECT_FALSE(TfliteReader::read(cut, path, error)) << "length " << length;
-        EXPECT_THAT(error, StartsWith(path + ": "));
+        const auto graph = TfliteReader::read(cut, path);
+        EXPECT_FALSE(graph) << "length " << length;
+        EXPECT_THAT(graph.error(), StartsWith(path + ": "));
     }
     // Flips in the structure (the first and last kilobytes hold the tables here) are refused;
     // flips inside weights read fine. Either way the reader returns.
@@ -202,18 +200,19 @@ TEST(ModelReader, RefusesDamagedRealModels) {
         const std::size_t bit =
             i < 100 ? anywhere(random) : (good.size() - 1024) * 8 + anywhere(random) % 8192;
         flipped[bit / 8] ^= std::uint8_t(1u << (bit % 8));
-        if (!TfliteReader::read(flipped, path, error)) {
-            EXPECT_THAT(error, StartsWith(path + ": ")) << "bit " << bit;
+        if (const auto graph = TfliteReader::read(flipped, path); !graph) {
+            EXPECT_THAT(graph.error(), StartsWith(path + ": ")) << "bit " << bit;
         }
     }
 }
 
 TEST(ModelReader, ReportsUnreadableFiles) {
-    std::string error;
-    EXPECT_FALSE(TfliteReader::readFile("/nonexistent/palm.tflite", error));
-    EXPECT_EQ(error, "/nonexistent/palm.tflite: cannot open the model file");
-    EXPECT_FALSE(TfliteReader::readFile("/", error)); // a folder
-    EXPECT_THAT(error, StartsWith("/: "));
+    const auto missing = TfliteReader::readFile("/nonexistent/palm.tflite");
+    EXPECT_FALSE(missing);
+    EXPECT_EQ(missing.error(), "/nonexistent/palm.tflite: cannot open the model file");
+    const auto folder = TfliteReader::readFile("/");
+    EXPECT_FALSE(folder);
+    EXPECT_THAT(folder.error(), StartsWith("/: "));
 }
 
 } // namespace

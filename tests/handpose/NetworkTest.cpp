@@ -7,6 +7,7 @@
 #include "handpose/TfliteReader.h"
 #include "handpose/ThreadPool.h"
 #include "handpose/XnnpackNetwork.h"
+#include "support/Succeeded.h"
 
 #include <algorithm>
 #include <cmath>
@@ -15,10 +16,11 @@
 namespace palmcue::handpose::test {
 namespace {
 
+using palmcue::test::succeeded;
+
 std::shared_ptr<const ModelGraph> graphOf(const TinyModelWriter& model) {
-    std::string error;
-    auto graph = TfliteReader::read(model.write(), "tiny.tflite", error);
-    EXPECT_TRUE(graph) << error;
+    auto graph = TfliteReader::read(model.write(), "tiny.tflite");
+    EXPECT_TRUE(succeeded(graph));
     return graph ? std::make_shared<const ModelGraph>(std::move(*graph)) : nullptr;
 }
 
@@ -41,14 +43,14 @@ double worstRelativeError(std::span<const float> fast, const std::vector<float>&
 void expectSameOutputs(const std::shared_ptr<const ModelGraph>& graph,
                        const std::vector<float>& input, double tolerance, double floor) {
     ThreadPool pool(2);
-    std::string error;
-    auto network = XnnpackNetwork::create(*graph, pool.handle(), error);
-    ASSERT_TRUE(network) << error;
+    auto networkBuilt = XnnpackNetwork::create(*graph, pool.handle());
+    ASSERT_TRUE(succeeded(networkBuilt));
+    auto network = std::move(*networkBuilt);
     ReferenceInterpreter reference(*graph);
     ASSERT_EQ(network->input().size(), input.size());
     std::copy(input.begin(), input.end(), network->input().begin());
     reference.input(0) = input;
-    ASSERT_TRUE(network->run(error)) << error;
+    ASSERT_TRUE(succeeded(network->run()));
     reference.run();
     for (std::size_t o = 0; o < graph->outputs.size(); ++o) {
         const double worst = worstRelativeError(network->output(o), reference.output(o), floor);
@@ -72,14 +74,14 @@ TEST(Network, ConcatenationIsAnExactCopy) {
     const auto graph = graphOf(allOpsModel());
     ASSERT_TRUE(graph);
     ThreadPool pool(1);
-    std::string error;
-    auto network = XnnpackNetwork::create(*graph, pool.handle(), error);
-    ASSERT_TRUE(network) << error;
+    auto networkBuilt = XnnpackNetwork::create(*graph, pool.handle());
+    ASSERT_TRUE(succeeded(networkBuilt));
+    auto network = std::move(*networkBuilt);
     ReferenceInterpreter reference(*graph);
     const auto input = noise(network->input().size(), 3);
     std::copy(input.begin(), input.end(), network->input().begin());
     reference.input(0) = input;
-    ASSERT_TRUE(network->run(error));
+    ASSERT_TRUE(succeeded(network->run()));
     reference.run();
     // Output 1 is the concatenation of a resize and a pad, both exact in float.
     const auto fast = network->output(1);
@@ -110,9 +112,9 @@ TEST(Network, HoldsPackedWeightsOnceAndKeepsTheConstantsItReads) {
     const auto graph = graphOf(m);
     ASSERT_TRUE(graph);
 
-    std::string error;
-    auto network = XnnpackNetwork::create(*graph, nullptr, error);
-    ASSERT_TRUE(network) << error;
+    auto networkBuilt = XnnpackNetwork::create(*graph, nullptr);
+    ASSERT_TRUE(succeeded(networkBuilt));
+    auto network = std::move(*networkBuilt);
     const auto& tensors = network->graph().tensors;
     EXPECT_TRUE(tensors[w].constant.empty()) << "packed filter";
     EXPECT_TRUE(tensors[slope].constant.empty()) << "packed slope";
@@ -124,7 +126,7 @@ TEST(Network, HoldsPackedWeightsOnceAndKeepsTheConstantsItReads) {
     const auto input = noise(8, 9);
     std::copy(input.begin(), input.end(), network->input().begin());
     reference.input(0) = input;
-    ASSERT_TRUE(network->run(error)) << error;
+    ASSERT_TRUE(succeeded(network->run()));
     reference.run();
     EXPECT_LE(worstRelativeError(network->output(0), reference.output(0), 1e-2), 1e-5);
 }
@@ -137,17 +139,17 @@ TEST(Network, AcceptedBitFlipsImportAndRun) {
     for (std::size_t bit = 0; bit < good.size() * 8; ++bit) {
         auto flipped = good;
         flipped[bit / 8] ^= std::uint8_t(1u << (bit % 8));
-        std::string error;
-        auto graph = TfliteReader::read(flipped, "flipped.tflite", error);
+        auto graph = TfliteReader::read(flipped, "flipped.tflite");
         if (!graph)
             continue;
-        auto network = XnnpackNetwork::create(std::move(*graph), pool.handle(), error);
-        if (!network) {
-            EXPECT_FALSE(error.empty());
+        auto created = XnnpackNetwork::create(std::move(*graph), pool.handle());
+        if (!created) {
+            EXPECT_FALSE(created.error().empty());
             continue;
         }
+        auto& network = *created;
         std::fill(network->input().begin(), network->input().end(), 0.5f);
-        EXPECT_TRUE(network->run(error)) << error;
+        EXPECT_TRUE(succeeded(network->run()));
         ++built;
     }
     EXPECT_GT(built, 0);

@@ -7,6 +7,7 @@
 #include "handpose/TfliteReader.h"
 #include "handpose/ThreadPool.h"
 #include "handpose/XnnpackNetwork.h"
+#include "support/Succeeded.h"
 
 #include <algorithm>
 #include <cmath>
@@ -17,11 +18,12 @@
 namespace palmcue::handpose::test {
 namespace {
 
+using palmcue::test::succeeded;
+
 std::vector<std::vector<float>> outputsOf(XnnpackNetwork& network,
                                           const std::vector<float>& input) {
     std::copy(input.begin(), input.end(), network.input().begin());
-    std::string error;
-    EXPECT_TRUE(network.run(error)) << error;
+    EXPECT_TRUE(succeeded(network.run()));
     std::vector<std::vector<float>> outputs;
     for (std::size_t o = 0; o < network.graph().outputs.size(); ++o)
         outputs.emplace_back(network.output(o).begin(), network.output(o).end());
@@ -33,11 +35,12 @@ std::vector<std::vector<float>> outputsOf(XnnpackNetwork& network,
 void expectPoolAgrees(const ModelGraph& graph, const std::vector<float>& input) {
     ThreadPool pool(2);
     ASSERT_TRUE(pool.handle());
-    std::string error;
-    auto pooledNetwork = XnnpackNetwork::create(graph, pool.handle(), error);
-    ASSERT_TRUE(pooledNetwork) << error;
-    auto singleNetwork = XnnpackNetwork::create(graph, nullptr, error);
-    ASSERT_TRUE(singleNetwork) << error;
+    auto pooledNetworkBuilt = XnnpackNetwork::create(graph, pool.handle());
+    ASSERT_TRUE(succeeded(pooledNetworkBuilt));
+    auto pooledNetwork = std::move(*pooledNetworkBuilt);
+    auto singleNetworkBuilt = XnnpackNetwork::create(graph, nullptr);
+    ASSERT_TRUE(succeeded(singleNetworkBuilt));
+    auto singleNetwork = std::move(*singleNetworkBuilt);
     ASSERT_EQ(pooledNetwork->input().size(), input.size());
     // A second input first: a network that kept the first run's outputs would fail below.
     std::vector<float> inverted(input.size());
@@ -61,9 +64,8 @@ void expectPoolAgrees(const ModelGraph& graph, const std::vector<float>& input) 
 
 TEST(Threading, PoolAndCallingThreadGiveTheSameOutputs) {
     {
-        std::string error;
-        auto graph = TfliteReader::read(allOpsModel().write(), "tiny.tflite", error);
-        ASSERT_TRUE(graph) << error;
+        auto graph = TfliteReader::read(allOpsModel().write(), "tiny.tflite");
+        ASSERT_TRUE(succeeded(graph));
         expectPoolAgrees(*graph,
                          noise(std::size_t(graph->tensors[graph->inputs[0]].elementCount()), 5));
     }
@@ -110,13 +112,12 @@ TEST(Threading, TheHandPoseStepRecordsWhatEachFrameCost) {
         EXPECT_EQ(none.frames, 0u);
         EXPECT_EQ(none.percentileMs(0.5), 0.0);
         // A refused frame ran no model: not counted.
-        EXPECT_EQ(pose.detect({nullptr, 4, 4, 16}, 1).status,
-                  HandPoseOutcome::Status::PerformFailed);
-        const auto outcome = pose.detect(frame, 1);
-        ASSERT_EQ(outcome.status, HandPoseOutcome::Status::Ok) << outcome.errorDescription;
+        EXPECT_EQ(pose.detect({nullptr, 4, 4, 16}, 1).fault(), HandPoseFault::PerformFailed);
+        const auto hands = pose.detect(frame, 1);
+        ASSERT_TRUE(succeeded(hands));
         const auto one = pose.costs().totals();
         EXPECT_EQ(one.frames, 1u) << threads << " threads";
-        EXPECT_EQ(one.framesWithHand, outcome.observations.empty() ? 0u : 1u);
+        EXPECT_EQ(one.framesWithHand, hands->empty() ? 0u : 1u);
         EXPECT_GT(one.cpu.count(), 0);
         EXPECT_GT(one.percentileMs(0.99), 0.0);
         EXPECT_EQ(one.since(none).frames, 1u);

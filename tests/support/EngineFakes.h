@@ -39,13 +39,13 @@ private:
 
 class FakeLauncher : public ApplicationLauncher {
 public:
-    Attempt open(const std::string& appName,
-                 std::function<void(const std::string&)> failedLater) override {
+    Result<void, Fault> open(const std::string& appName,
+                             std::function<void(const std::string&)> failedLater) override {
         opened.push_back(appName);
         lastFailedLater = std::move(failedLater);
         return next;
     }
-    Attempt next{Result::Opened, {}};
+    Result<void, Fault> next; // opened
     std::vector<std::string> opened;
     std::function<void(const std::string&)> lastFailedLater;
 };
@@ -54,11 +54,9 @@ public:
 class FakePixelBuffer : public PixelBuffer {
 public:
     explicit FakePixelBuffer(bool convertible = true) : convertible_(convertible) {}
-    std::optional<ImageView> bgra(std::vector<std::uint8_t>&, std::string& error) const override {
-        if (!convertible_) {
-            error = "unsupported frame format";
-            return std::nullopt;
-        }
+    Result<ImageView> bgra(std::vector<std::uint8_t>&) const override {
+        if (!convertible_)
+            return failure("unsupported frame format");
         return ImageView{pixels_.data(), 2, 2, 8};
     }
 
@@ -74,22 +72,35 @@ inline SampleBuffer frameWithoutImage() {
     return {};
 }
 
-// Returns the queued outcomes in order, then the fallback. Runs on the detection thread; the
+inline HandPoseResult noHands() {
+    return std::vector<HandObservation>{};
+}
+inline HandPoseResult oneHand(HandObservation hand) {
+    return std::vector<HandObservation>{std::move(hand)};
+}
+inline HandPoseResult performError(std::string description) {
+    return failure(HandPoseFault::PerformFailed, std::move(description));
+}
+inline HandPoseResult requestError(std::string description) {
+    return failure(HandPoseFault::RequestFailed, std::move(description));
+}
+
+// Returns the queued results in order, then the fallback. Runs on the detection thread; the
 // test thread only sets it up before frames flow.
 class FakeHandPose : public HandPoseService {
 public:
-    HandPoseOutcome detect(const ImageView&, int maximumHandCount) override {
+    HandPoseResult detect(const ImageView&, int maximumHandCount) override {
         lastMaximumHandCount = maximumHandCount;
         ++calls;
         if (!script.empty()) {
-            HandPoseOutcome next = script.front();
+            HandPoseResult next = script.front();
             script.pop_front();
             return next;
         }
         return fallback;
     }
-    std::deque<HandPoseOutcome> script;
-    HandPoseOutcome fallback;
+    std::deque<HandPoseResult> script;
+    HandPoseResult fallback = noHands();
     std::atomic<int> calls{0};
     std::atomic<int> lastMaximumHandCount{0};
 };
@@ -105,12 +116,12 @@ public:
         delegate = d;
         queue = q;
     }
-    bool startRunning(std::string& error) override {
+    Result<void> startRunning() override {
         startCalls.fetch_add(1);
-        if (!startSucceeds)
-            error = startError;
         running = startSucceeds;
-        return startSucceeds;
+        if (!startSucceeds)
+            return failure(startError);
+        return {};
     }
     void stopRunning() override {
         ++stopCalls;
@@ -149,16 +160,16 @@ public:
     }
     SessionBuild makeSession() override {
         ++builds;
-        if (!buildError.empty())
-            return {nullptr, buildError};
+        if (buildFailure)
+            return *buildFailure;
         auto session = std::make_unique<FakeSession>();
         session->startSucceeds = sessionStarts;
         lastSession = session.get();
-        return {std::move(session), {}};
+        return session;
     }
 
     CameraAuthorization authorization = CameraAuthorization::Authorized;
-    std::string buildError;
+    std::optional<Failure<CameraFault>> buildFailure;
     bool sessionStarts = true;
     std::optional<bool> answerAtOnce;
     int requests = 0;

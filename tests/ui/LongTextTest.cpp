@@ -127,7 +127,7 @@ TEST(LongTexts, EveryDataTextIsCutAtItsWidthAndTheWindowKeepsItsSize) {
 
 TEST(LongTexts, LongStatusFromTheCameraIsCutAndShortOnesStayCentred) {
     UiHarness ui;
-    ui.camera.buildError = ("Camera error: " + longName()).toStdString();
+    ui.camera.buildFailure = failure(CameraFault::CameraError, longName().toStdString());
     ui.show();
     ui.detector().start();
     ASSERT_TRUE(ui.settle());
@@ -135,7 +135,7 @@ TEST(LongTexts, LongStatusFromTheCameraIsCutAndShortOnesStayCentred) {
     EXPECT_EQ(ui.view().width(), ui.root()->width());
 
     // A short text is whole and centred under the picture.
-    ui.camera.buildError = "No camera found";
+    ui.camera.buildFailure = failure(CameraFault::NoCamera, "no camera is connected");
     ui.detector().start();
     ASSERT_TRUE(ui.settle());
     QQuickItem* status = ui.find(QStringLiteral("statusText"));

@@ -429,7 +429,7 @@ TEST(DebugCard, LongTextIsCutAtTwoLines) {
     EXPECT_FALSE(text->property("truncated").toBool());
 
     const std::string longError(600, 'x');
-    ASSERT_TRUE(ui.analyse(HandPoseOutcome::requestError(longError)));
+    ASSERT_TRUE(ui.analyse(requestError(longError)));
     EXPECT_EQ(ui.text(text), QStringLiteral("Vision error: ") + QString::fromStdString(longError));
     EXPECT_EQ(text->property("lineCount").toInt(), 2);
     EXPECT_TRUE(text->property("truncated").toBool());

@@ -122,7 +122,7 @@ bool UiHarness::startDetecting() {
     return waitUntil([this] { return detector_->isDetecting(); });
 }
 
-bool UiHarness::analyse(const HandPoseOutcome& outcome) {
+bool UiHarness::analyse(const HandPoseResult& outcome) {
     handPose->fallback = outcome;
     const std::int64_t before = detector_->frameCount();
     const SampleBuffer frame{std::make_shared<FakePixelBuffer>()};
@@ -138,9 +138,7 @@ bool UiHarness::analyse(const HandPoseOutcome& outcome) {
 }
 
 bool UiHarness::showHand(const FingerFlags& raised) {
-    HandPoseOutcome outcome;
-    outcome.observations.push_back(hand(raised));
-    return analyse(outcome);
+    return analyse(oneHand(hand(raised)));
 }
 
 } // namespace palmcue::test

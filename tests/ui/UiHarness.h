@@ -45,7 +45,7 @@ public:
     // start() with the fake camera, then wait until the session reports running.
     bool startDetecting();
     // Three frames, so that exactly one is analysed with `outcome`, then the main-thread update.
-    bool analyse(const HandPoseOutcome& outcome);
+    bool analyse(const HandPoseResult& outcome);
     bool showHand(const FingerFlags& raised);
 
     FakeCamera camera;

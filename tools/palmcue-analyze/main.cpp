@@ -5,7 +5,7 @@
 // finger. --json prints one object per frame, including the 21 landmarks with their
 // confidences, for studying the classifier offline. --draw draws the joints, with a grey
 // border around the picture when some lie outside it.
-#include "engine/FingerClassifier.h"
+#include "engine/FrameVerdict.h"
 #include "handpose/MediaPipeHandPose.h"
 
 #include <algorithm>
@@ -186,12 +186,10 @@ public:
           pose_(MediaPipeHandPose::Options{MediaPipeHandPose::defaultModelDir(), args.threads}) {}
 
     bool load() {
-        std::string error;
-        if (!pose_.load(error)) {
-            std::fprintf(stderr, "palmcue-analyze: %s\n", error.c_str());
-            return false;
-        }
-        return true;
+        const palmcue::Result<void> loaded = pose_.load();
+        if (!loaded)
+            std::fprintf(stderr, "palmcue-analyze: %s\n", loaded.error().c_str());
+        return loaded.ok();
     }
 
     // False when the input could not be read or analysed.
@@ -232,27 +230,19 @@ private:
     bool analyzeFrame(const std::string& input, int frame, cv::Mat& bgr, bool single) {
         cv::cvtColor(bgr, bgra_, cv::COLOR_BGR2BGRA);
         const palmcue::ImageView view{bgra_.data, bgra_.cols, bgra_.rows, int(bgra_.step[0])};
-        const auto outcome = pose_.detect(view, 1);
+        const palmcue::FrameVerdictResult verdict = palmcue::judgeFrame(pose_, view);
         const auto times = pose_.lastStageTimes();
-        if (outcome.status != palmcue::HandPoseOutcome::Status::Ok) {
+        if (!verdict) {
             std::fprintf(stderr, "palmcue-analyze: %s frame %d: %s\n", input.c_str(), frame,
-                         outcome.errorDescription.c_str());
+                         verdict.error().c_str());
             return false;
         }
-        const bool found = !outcome.observations.empty();
-        palmcue::FingerReading reading;
-        std::optional<int> single_;
-        if (found) {
-            reading = palmcue::classifyFingers(outcome.observations.front());
-            single_ = palmcue::getSingleRaised(reading);
-        }
-        const float confidence = found ? outcome.observations.front().confidence : 0.0f;
         if (args_.json)
-            printJson(input, frame, outcome, reading, single_, times);
+            printJson(input, frame, *verdict, times);
         else
-            printText(input, frame, found, confidence, reading, single_, times);
+            printText(input, frame, *verdict, times);
         if (!args_.draw.empty()) {
-            const cv::Mat canvas = found ? drawHand(bgr, outcome.observations.front()) : bgr;
+            const cv::Mat canvas = verdict->hand ? drawHand(bgr, *verdict->hand) : bgr;
             const std::string path =
                 drawPath(args_, input, frame, single && args_.inputs.size() == 1);
             if (!write(path, canvas))
@@ -277,12 +267,13 @@ private:
         return false;
     }
 
-    void printText(const std::string& input, int frame, bool found, float confidence,
-                   const palmcue::FingerReading& reading, std::optional<int> single,
+    void printText(const std::string& input, int frame, const palmcue::FrameVerdict& verdict,
                    const MediaPipeHandPose::StageTimes& times) {
-        std::printf("%s [%d]: %s", input.c_str(), frame, found ? "hand" : "no hand");
-        if (found) {
-            std::printf(" %.2f  raised: %s", confidence,
+        const palmcue::FingerReading& reading = verdict.reading;
+        const std::optional<int> single = verdict.single;
+        std::printf("%s [%d]: %s", input.c_str(), frame, verdict.hand ? "hand" : "no hand");
+        if (verdict.hand) {
+            std::printf(" %.2f  raised: %s", verdict.hand->confidence,
                         fingerNames(reading, palmcue::FingerState::Raised).c_str());
             if (reading.anyUnknown())
                 std::printf("  unknown: %s",
@@ -294,32 +285,29 @@ private:
                     times.landmark, times.prePost);
     }
 
-    void printJson(const std::string& input, int frame, const palmcue::HandPoseOutcome& outcome,
-                   const palmcue::FingerReading& reading, std::optional<int> single,
+    void printJson(const std::string& input, int frame, const palmcue::FrameVerdict& verdict,
                    const MediaPipeHandPose::StageTimes& times) {
-        const palmcue::FingerFlags flags = reading.flags();
-        const bool found = !outcome.observations.empty();
+        const auto& hand = verdict.hand;
         std::string line =
             "{\"file\":" + jsonString(input) + ",\"frame\":" + std::to_string(frame) +
-            ",\"hand\":" + (found ? "true" : "false") +
-            ",\"confidence\":" + number(found ? outcome.observations.front().confidence : 0.0) +
-            ",\"fingers\":[";
+            ",\"hand\":" + (hand ? "true" : "false") +
+            ",\"confidence\":" + number(hand ? hand->confidence : 0.0) + ",\"fingers\":[";
         for (int i = 0; i < palmcue::kFingerCount; ++i)
-            line += std::string(i ? "," : "") + (flags[i] ? "true" : "false");
+            line += std::string(i ? "," : "") + (verdict.flags[i] ? "true" : "false");
         line += "],\"states\":[";
         for (int i = 0; i < palmcue::kFingerCount; ++i)
-            line += std::string(i ? "," : "") + "\"" + stateText(reading.states[i]) + "\"";
+            line += std::string(i ? "," : "") + "\"" + stateText(verdict.reading.states[i]) + "\"";
         line += "],\"single\":" +
-                (single ? jsonString(std::string(palmcue::kFingerNames[*single])) : "null");
+                (verdict.single ? jsonString(std::string(palmcue::kFingerNames[*verdict.single]))
+                                : "null");
         line += ",\"ms\":{\"palm\":" + number(times.palm, 3) +
                 ",\"landmark\":" + number(times.landmark, 3) +
                 ",\"prePost\":" + number(times.prePost, 3) +
                 ",\"total\":" + number(times.palm + times.landmark + times.prePost, 3) +
                 "},\"landmarks\":[";
-        if (found) {
-            const auto& hand = outcome.observations.front();
+        if (hand) {
             for (int j = 0; j < palmcue::kJointCount; ++j) {
-                const auto point = hand.joints[j];
+                const auto point = hand->joints[j];
                 line += j ? "," : "";
                 line += point ? "[" + number(point->location.x, 5) + "," +
                                     number(point->location.y, 5) + "," +

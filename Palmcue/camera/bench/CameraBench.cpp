@@ -48,12 +48,11 @@ void captureAndConvert(benchmark::State& state, Format format) {
     const QVideoFrame frame = makeFrame(format);
     auto pool = BufferPool::create();
     std::vector<std::uint8_t> scratch;
-    std::string error;
     for (auto _ : state) {
         auto buffer = FramePixelBuffer::capture(frame, *pool);
-        auto view = buffer->bgra(scratch, error);
+        auto view = buffer->bgra(scratch);
         if (!view) {
-            state.SkipWithError(error.c_str());
+            state.SkipWithError(view.error().c_str());
             break;
         }
         benchmark::DoNotOptimize(view->data);
