@@ -38,6 +38,7 @@ const std::vector<PalmDetection>& PalmDecoder::decode(std::span<const float> reg
                                                       std::span<const float> logits) {
     candidates_.clear();
     result_.clear();
+    bestScore_ = 0.0f;
     if (regressors.size() < std::size_t(kAnchorCount) * kValuesPerAnchor ||
         logits.size() < std::size_t(kAnchorCount))
         return result_;
@@ -45,6 +46,7 @@ const std::vector<PalmDetection>& PalmDecoder::decode(std::span<const float> reg
     for (int i = 0; i < kAnchorCount; ++i) {
         const float logit = std::clamp(logits[i], -100.0f, 100.0f);
         const float score = 1.0f / (1.0f + std::exp(-logit));
+        bestScore_ = std::max(bestScore_, score);
         if (!(score >= kScoreThreshold))
             continue;
         const float* raw = regressors.data() + std::size_t(i) * kValuesPerAnchor;

@@ -24,6 +24,8 @@ public:
     // palms, most confident first; the vector is reused between calls.
     const std::vector<PalmDetection>& decode(std::span<const float> regressors,
                                              std::span<const float> logits);
+    // The highest score of any anchor in the last decode(), palm or not.
+    float bestScore() const { return bestScore_; }
 
     struct Anchor {
         double x, y;
@@ -35,6 +37,7 @@ private:
     std::vector<PalmDetection> candidates_;
     std::vector<PalmDetection> remaining_;
     std::vector<PalmDetection> result_;
+    float bestScore_ = 0.0f;
 };
 
 } // namespace palmcue::handpose
