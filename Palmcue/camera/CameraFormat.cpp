@@ -1,6 +1,6 @@
 #include "camera/CameraFormat.h"
 
-#include "camera/FramePixelBuffer.h"
+#include "camera/FrameConversion.h"
 
 #include <QVideoFrameFormat>
 #include <algorithm>
@@ -25,7 +25,7 @@ bool fitsBound(const QCameraFormat& format) {
 int formatCost(QVideoFrameFormat::PixelFormat format) {
     if (format == QVideoFrameFormat::Format_Jpeg)
         return 1;
-    return FramePixelBuffer::convertsDirectly(format) ? 0 : 2;
+    return convertsDirectly(format) ? 0 : 2;
 }
 
 } // namespace

@@ -128,7 +128,7 @@ void SourceSession::onFrame(const QVideoFrame& frame) {
         return;
     preview_->present(frame);
     if (output_.hasDelegate())
-        output_.deliver(SampleBuffer{FramePixelBuffer::capture(frame, *pool_)});
+        output_.deliver(SampleBuffer{FramePixelBuffer::capture(frame)});
 }
 
 void SourceSession::onPicture(std::shared_ptr<const PixelBuffer> buffer,

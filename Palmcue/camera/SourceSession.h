@@ -7,7 +7,6 @@
 // worker thread until the main thread knows how the start went (see StartAttempt).
 #pragma once
 
-#include "camera/BufferPool.h"
 #include "camera/FrameSource.h"
 #include "camera/PreviewLayer.h"
 #include "camera/StartAttempt.h"
@@ -61,7 +60,6 @@ private:
     std::uint64_t cancelledRequests_ = 0; // requests up to this number were stopped
     std::function<void(const std::string&)> failureHandler_;
     VideoDataOutput output_;
-    std::shared_ptr<BufferPool> pool_ = BufferPool::create();
     PreviewLayer* preview_; // child
 };
 

@@ -1,6 +1,7 @@
 // Frame formats to BGRA: known pixels through every directly converted layout, with odd sizes
 // and padded rows, and clear errors (never a crash) for frames that cannot be used.
-#include "camera/BufferPool.h"
+#include "camera/FrameConversion.h"
+
 #include "camera/FramePixelBuffer.h"
 
 #include <QBuffer>
@@ -15,7 +16,6 @@ namespace palmcue::camera {
 namespace {
 
 using Format = QVideoFrameFormat::PixelFormat;
-using PlaneView = FramePixelBuffer::PlaneView;
 
 struct Rgb {
     int r, g, b;
@@ -174,10 +174,10 @@ TestFrame makeFrame(Format f, int w, int h, int pad) {
     return frame;
 }
 
-std::shared_ptr<const PixelBuffer> bufferOf(Format f, int w, int h, const TestFrame& frame,
-                                            BufferPool& pool) {
+Result<ImageView> convertFrame(Format f, int w, int h, const TestFrame& frame,
+                               std::vector<std::uint8_t>& scratch) {
     const auto views = frame.views();
-    return FramePixelBuffer::copyPlanes({f, w, h}, views, pool);
+    return convertToBgra({f, w, h}, views, scratch);
 }
 
 class DirectConversion : public ::testing::TestWithParam<Format> {};
@@ -185,14 +185,12 @@ class DirectConversion : public ::testing::TestWithParam<Format> {};
 TEST_P(DirectConversion, GivesKnownPixelsForOddSizesAndPaddedRows) {
     const Format format = GetParam();
     const int tolerance = isYuv(format) ? 4 : 0;
-    auto pool = BufferPool::create();
     std::vector<std::uint8_t> scratch;
     for (const auto& [w, h, pad] :
          {std::tuple{6, 4, 0}, std::tuple{5, 3, 7}, std::tuple{1, 1, 3}, std::tuple{33, 17, 16}}) {
         SCOPED_TRACE(::testing::Message() << w << "x" << h << " pad " << pad);
         const TestFrame frame = makeFrame(format, w, h, pad);
-        const auto buffer = bufferOf(format, w, h, frame, *pool);
-        const auto view = buffer->bgra(scratch);
+        const auto view = convertFrame(format, w, h, frame, scratch);
         ASSERT_TRUE(view) << view.error();
         ASSERT_EQ(view->width, w);
         ASSERT_EQ(view->height, h);
@@ -225,42 +223,36 @@ INSTANTIATE_TEST_SUITE_P(
                       QVideoFrameFormat::Format_YUV422P, QVideoFrameFormat::Format_YUYV,
                       QVideoFrameFormat::Format_UYVY, QVideoFrameFormat::Format_Y8),
     [](const auto& info) {
-        std::string name = FramePixelBuffer::describe(info.param, 0, 0);
+        std::string name = describeFrame(info.param, 0, 0);
         return name.substr(0, name.find(' '));
     });
 
-TEST(FrameConversion, CopiesThePlanesSoTheSourceCanBeReused) {
-    auto pool = BufferPool::create();
-    TestFrame frame = makeFrame(QVideoFrameFormat::Format_NV12, 4, 4, 0);
-    const auto buffer = bufferOf(QVideoFrameFormat::Format_NV12, 4, 4, frame, *pool);
-    for (auto& plane : frame.planes)
-        std::fill(plane.begin(), plane.end(), 0); // the camera reuses its buffer
+// A delivered frame shares the camera's buffer instead of copying it: the buffer stays the
+// frame's until the detection thread has read it, however long that takes, even when the
+// camera has let go of its own handle meanwhile.
+TEST(FrameConversion, HeldFramesOutliveTheCamerasHandle) {
+    std::shared_ptr<const PixelBuffer> buffer;
+    {
+        QVideoFrame frame(QVideoFrameFormat(QSize(4, 4), QVideoFrameFormat::Format_BGRA8888));
+        ASSERT_TRUE(frame.map(QVideoFrame::WriteOnly));
+        for (int i = 0; i < frame.mappedBytes(0); i += 4) {
+            const std::uint8_t px[4] = {10, 20, 200, 255};
+            std::memcpy(frame.bits(0) + i, px, 4);
+        }
+        frame.unmap();
+        buffer = FramePixelBuffer::capture(frame);
+    }
     std::vector<std::uint8_t> scratch;
     const auto view = buffer->bgra(scratch);
     ASSERT_TRUE(view) << view.error();
-    EXPECT_NEAR(view->data[2], colourAt(0, 0).r, 4);
-}
-
-TEST(FrameConversion, PoolReusesBuffersOnceFramesAreReleased) {
-    auto pool = BufferPool::create();
-    const TestFrame frame = makeFrame(QVideoFrameFormat::Format_YUV420P, 64, 48, 0);
-    for (int i = 0; i < 20; ++i) {
-        auto a = bufferOf(QVideoFrameFormat::Format_YUV420P, 64, 48, frame, *pool);
-        auto b = bufferOf(QVideoFrameFormat::Format_YUV420P, 64, 48, frame, *pool);
-    }
-    EXPECT_EQ(pool->slotCount(), 2u);
-    // Buffers still held (a frame waiting, one being analysed) are never handed out again.
-    auto waiting = bufferOf(QVideoFrameFormat::Format_YUV420P, 64, 48, frame, *pool);
-    auto analysed = bufferOf(QVideoFrameFormat::Format_YUV420P, 64, 48, frame, *pool);
-    auto captured = bufferOf(QVideoFrameFormat::Format_YUV420P, 64, 48, frame, *pool);
-    EXPECT_EQ(pool->slotCount(), 3u);
+    EXPECT_EQ(view->data[2], 200);
+    EXPECT_EQ(view->data + 4 * 4 * 4, scratch.data() + scratch.size())
+        << "the picture is the converted copy, not the frame's own memory";
 }
 
 TEST(FrameConversion, UnusableFramesGiveAClearError) {
-    auto pool = BufferPool::create();
     std::vector<std::uint8_t> scratch;
-    const auto errorOf = [&](const std::shared_ptr<const PixelBuffer>& buffer) {
-        const auto view = buffer->bgra(scratch);
+    const auto errorOf = [&](const Result<ImageView>& view) {
         EXPECT_FALSE(view);
         return view.error();
     };
@@ -268,41 +260,35 @@ TEST(FrameConversion, UnusableFramesGiveAClearError) {
     const TestFrame nv12 = makeFrame(QVideoFrameFormat::Format_NV12, 8, 8, 0);
     auto views = nv12.views();
     // A format without a direct conversion.
-    EXPECT_EQ(errorOf(FramePixelBuffer::copyPlanes({QVideoFrameFormat::Format_P010, 1280, 720},
-                                                   views, *pool)),
+    EXPECT_EQ(errorOf(convertToBgra({QVideoFrameFormat::Format_P010, 1280, 720}, views, scratch)),
               "unsupported frame format P010 (1280x720)");
     // Planes missing, too short, or rows narrower than the picture.
-    EXPECT_NE(errorOf(FramePixelBuffer::copyPlanes({QVideoFrameFormat::Format_NV12, 8, 8},
-                                                   std::span(views).first(1), *pool))
+    EXPECT_NE(errorOf(convertToBgra({QVideoFrameFormat::Format_NV12, 8, 8},
+                                    std::span(views).first(1), scratch))
                   .find("plane layout"),
               std::string::npos);
-    EXPECT_NE(
-        errorOf(FramePixelBuffer::copyPlanes({QVideoFrameFormat::Format_NV12, 8, 16}, views, *pool))
-            .find("holds less data than its format needs"),
-        std::string::npos);
+    EXPECT_NE(errorOf(convertToBgra({QVideoFrameFormat::Format_NV12, 8, 16}, views, scratch))
+                  .find("holds less data than its format needs"),
+              std::string::npos);
     auto narrow = views;
     narrow[0].stride = 4;
-    EXPECT_NE(
-        errorOf(FramePixelBuffer::copyPlanes({QVideoFrameFormat::Format_NV12, 8, 8}, narrow, *pool))
-            .find("NV12 (8x8)"),
-        std::string::npos);
+    EXPECT_NE(errorOf(convertToBgra({QVideoFrameFormat::Format_NV12, 8, 8}, narrow, scratch))
+                  .find("NV12 (8x8)"),
+              std::string::npos);
     auto missing = views;
     missing[1] = {};
-    EXPECT_FALSE(errorOf(FramePixelBuffer::copyPlanes({QVideoFrameFormat::Format_NV12, 8, 8},
-                                                      missing, *pool))
-                     .empty());
+    EXPECT_FALSE(
+        errorOf(convertToBgra({QVideoFrameFormat::Format_NV12, 8, 8}, missing, scratch)).empty());
     // Sizes that make no sense.
     EXPECT_FALSE(
-        errorOf(FramePixelBuffer::copyPlanes({QVideoFrameFormat::Format_NV12, 0, 8}, views, *pool))
-            .empty());
-    EXPECT_FALSE(errorOf(FramePixelBuffer::copyPlanes({QVideoFrameFormat::Format_NV12, 100000, 8},
-                                                      views, *pool))
+        errorOf(convertToBgra({QVideoFrameFormat::Format_NV12, 0, 8}, views, scratch)).empty());
+    EXPECT_FALSE(errorOf(convertToBgra({QVideoFrameFormat::Format_NV12, 100000, 8}, views, scratch))
                      .empty());
     // An empty QVideoFrame.
-    EXPECT_FALSE(errorOf(FramePixelBuffer::capture(QVideoFrame(), *pool)).empty());
+    EXPECT_FALSE(errorOf(FramePixelBuffer::capture(QVideoFrame())->bgra(scratch)).empty());
 }
 
-TEST(FrameConversion, JpegFramesAreDecodedOnlyWhenAsked) {
+TEST(FrameConversion, JpegFramesAreDecoded) {
     QImage image(6, 4, QImage::Format_RGB32);
     image.fill(QColor(200, 40, 60));
     QByteArray jpeg;
@@ -310,22 +296,19 @@ TEST(FrameConversion, JpegFramesAreDecodedOnlyWhenAsked) {
     out.open(QIODevice::WriteOnly);
     ASSERT_TRUE(image.save(&out, "JPEG", 100));
 
-    auto pool = BufferPool::create();
     std::vector<std::uint8_t> scratch;
     const PlaneView good{reinterpret_cast<const std::uint8_t*>(jpeg.constData()),
                          static_cast<std::size_t>(jpeg.size()), 0};
-    const auto view = FramePixelBuffer::copyPlanes({QVideoFrameFormat::Format_Jpeg, 6, 4},
-                                                   std::span(&good, 1), *pool)
-                          ->bgra(scratch);
+    const auto view =
+        convertToBgra({QVideoFrameFormat::Format_Jpeg, 6, 4}, std::span(&good, 1), scratch);
     ASSERT_TRUE(view) << view.error();
     EXPECT_EQ(view->width, 6);
     EXPECT_NEAR(view->data[2], 200, 8);
     EXPECT_NEAR(view->data[1], 40, 8);
 
     const PlaneView broken{good.data, good.size / 3, 0};
-    const auto undecodable = FramePixelBuffer::copyPlanes({QVideoFrameFormat::Format_Jpeg, 6, 4},
-                                                          std::span(&broken, 1), *pool)
-                                 ->bgra(scratch);
+    const auto undecodable =
+        convertToBgra({QVideoFrameFormat::Format_Jpeg, 6, 4}, std::span(&broken, 1), scratch);
     EXPECT_FALSE(undecodable);
     EXPECT_NE(undecodable.error().find("cannot decode"), std::string::npos);
 }
@@ -333,13 +316,12 @@ TEST(FrameConversion, JpegFramesAreDecodedOnlyWhenAsked) {
 TEST(FrameConversion, CapturesQtVideoFrames) {
     // Through QVideoFrame: the mapping path the camera and the player use, and Qt's own
     // conversion for layouts without a direct one.
-    auto pool = BufferPool::create();
     std::vector<std::uint8_t> scratch;
 
     for (const Format format :
          {QVideoFrameFormat::Format_NV12, QVideoFrameFormat::Format_YUV420P,
           QVideoFrameFormat::Format_BGRA8888, QVideoFrameFormat::Format_AYUV}) {
-        SCOPED_TRACE(FramePixelBuffer::describe(format, 16, 8));
+        SCOPED_TRACE(describeFrame(format, 16, 8));
         QVideoFrame frame(QVideoFrameFormat(QSize(16, 8), format));
         ASSERT_TRUE(frame.map(QVideoFrame::WriteOnly));
         const Rgb c = colourAt(0, 0);
@@ -369,7 +351,7 @@ TEST(FrameConversion, CapturesQtVideoFrames) {
         }
         frame.unmap();
 
-        const auto buffer = FramePixelBuffer::capture(frame, *pool);
+        const auto buffer = FramePixelBuffer::capture(frame);
         const auto view = buffer->bgra(scratch);
         ASSERT_TRUE(view) << view.error();
         EXPECT_EQ(view->width, 16);

@@ -1,0 +1,42 @@
+// Turns the planes of a camera frame, laid out as the camera delivered them (any stride), into
+// the BGRA picture the hand-pose detector reads. Sizes are checked before any conversion reads
+// a plane, so a short or oddly laid out frame gives an error, never a read past its end.
+#pragma once
+
+#include "engine/Services.h"
+
+#include <QVideoFrameFormat>
+#include <cstddef>
+#include <cstdint>
+#include <span>
+#include <string>
+#include <vector>
+
+namespace palmcue::camera {
+
+// One plane of a mapped frame.
+struct PlaneView {
+    const std::uint8_t* data = nullptr;
+    std::size_t size = 0;
+    int stride = 0;
+};
+
+struct FrameLayout {
+    QVideoFrameFormat::PixelFormat format = QVideoFrameFormat::Format_Invalid;
+    int width = 0;
+    int height = 0;
+    QVideoFrameFormat::ColorSpace colorSpace = QVideoFrameFormat::ColorSpace_Undefined;
+    QVideoFrameFormat::ColorRange colorRange = QVideoFrameFormat::ColorRange_Unknown;
+};
+
+// Whether convertToBgra() takes frames of this format; Qt converts the others.
+bool convertsDirectly(QVideoFrameFormat::PixelFormat format);
+
+// The picture as BGRA, written into `scratch`.
+Result<ImageView> convertToBgra(const FrameLayout& layout, std::span<const PlaneView> planes,
+                                std::vector<std::uint8_t>& scratch);
+
+// "NV12 (1280x720)", as error messages name a frame.
+std::string describeFrame(QVideoFrameFormat::PixelFormat format, int width, int height);
+
+} // namespace palmcue::camera
