@@ -10,8 +10,8 @@ here=$(cd "$(dirname "$0")" && pwd)
 packages=(
     # build
     cmake ninja-build g++ pkg-config clang-format
-    # Qt 6.4 Quick, Controls, Multimedia
-    qt6-base-dev qt6-declarative-dev qt6-multimedia-dev
+    # Qt 6.4 Quick, Controls, Multimedia; qmllint for the views
+    qt6-base-dev qt6-declarative-dev qt6-declarative-dev-tools qt6-multimedia-dev
     qml6-module-qtquick qml6-module-qtquick-controls qml6-module-qtquick-layouts
     qml6-module-qtquick-window qml6-module-qtquick-templates qml6-module-qtqml-workerscript
     qml6-module-qtqml qml6-module-qtqml-models qml6-module-qtmultimedia

@@ -11,6 +11,8 @@
 #include "desktop/GioWorkspace.h"
 #include "engine/HandDetector.h"
 #include "handpose/MediaPipeHandPose.h"
+#include "ui/AppListModel.h"
+#include "ui/MainViewSource.h"
 
 #include <QCoreApplication>
 #include <QDeadlineTimer>
@@ -22,14 +24,11 @@
 #include <QScreen>
 #include <QShortcut>
 #include <QThread>
-#include <QVariantMap>
 #include <atomic>
 
 namespace palmcue::shell {
 
 namespace {
-
-const QUrl kMainView(QStringLiteral("qrc:/Palmcue/Ui/MainView.qml"));
 
 QString describe(const QList<QQmlError>& errors) {
     QStringList lines;
@@ -47,14 +46,6 @@ AppDelegate::~AppDelegate() {
     // The view's bindings refer to the detector: the engine must go before it.
     mainWindow_.reset();
     detector_.reset();
-}
-
-QVariantList AppDelegate::appsForView() {
-    QVariantList list;
-    for (const apps::AppInfo& app : desktop::installedApps())
-        list.append(
-            QVariantMap{{QStringLiteral("name"), app.name}, {QStringLiteral("path"), app.path}});
-    return list;
 }
 
 bool AppDelegate::applicationDidFinishLaunching() {
@@ -79,11 +70,13 @@ bool AppDelegate::applicationDidFinishLaunching() {
     window->setTitle(QStringLiteral("Palm&Cue"));
     window->setResizeMode(QQuickView::SizeRootObjectToView);
     window->engine()->addImageProvider(QStringLiteral("appicon"), new desktop::AppIconProvider);
+    // The picker's list, read once; it lives as long as the window.
+    auto* appList = new ui::AppListModel(desktop::installedApps(), window.get());
     window->setInitialProperties(
         {{QStringLiteral("detector"), QVariant::fromValue<QObject*>(detector_.get())},
-         {QStringLiteral("apps"), appsForView()},
+         {QStringLiteral("apps"), QVariant::fromValue<QObject*>(appList)},
          {QStringLiteral("desktop"), QVariant::fromValue<QObject*>(desktopSettings_.get())}});
-    window->setSource(kMainView);
+    window->setSource(ui::mainViewSource(*window->engine()));
     if (window->status() != QQuickView::Ready) {
         error_ = QStringLiteral("cannot load the main view:\n") + describe(window->errors());
         return false;

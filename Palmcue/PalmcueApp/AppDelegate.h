@@ -6,7 +6,6 @@
 #include <QObject>
 #include <QSize>
 #include <QString>
-#include <QVariantList>
 #include <memory>
 #include <optional>
 #include <string>
@@ -72,7 +71,6 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
-    static QVariantList appsForView();
     void loadModelsInBackground(const std::string& modelDir);
     void watchWindow(QQuickView* window);
 

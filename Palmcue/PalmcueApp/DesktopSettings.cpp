@@ -52,7 +52,7 @@ bool desktopIs(const QProcessEnvironment& environment, const QString& name) {
 
 DesktopSettings::DesktopSettings(const QProcessEnvironment& environment, Starter starter,
                                  QObject* parent)
-    : QObject(parent), starter_(std::move(starter)) {
+    : CameraSettingsPage(parent), starter_(std::move(starter)) {
     const QString gnome = findProgram(environment, QStringLiteral("gnome-control-center"));
     const QString plasma = findProgram(environment, QStringLiteral("systemsettings"));
     // Plasma has no camera privacy page: its settings window is the closest there is.

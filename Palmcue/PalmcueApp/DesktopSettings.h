@@ -3,7 +3,8 @@
 // access to the camera on Linux. Exposed to QML as `desktop`.
 #pragma once
 
-#include <QObject>
+#include "ui/CameraSettingsPage.h"
+
 #include <QProcessEnvironment>
 #include <QString>
 #include <QStringList>
@@ -11,7 +12,7 @@
 
 namespace palmcue::shell {
 
-class DesktopSettings : public QObject {
+class DesktopSettings : public ui::CameraSettingsPage {
     Q_OBJECT
     Q_PROPERTY(bool canOpenCameraSettings READ canOpenCameraSettings CONSTANT)
 
@@ -32,11 +33,11 @@ public:
 
     // Opens the page. False when there is no settings program or it did not start: the
     // permission screen then shows cameraAccessHelp() instead.
-    Q_INVOKABLE bool openCameraSettings();
+    bool openCameraSettings() override;
 
     // How this user gets at the camera: on Linux that is access to the video device nodes,
     // usually through their group, which no settings program changes.
-    Q_INVOKABLE QString cameraAccessHelp() const { return cameraAccessHelp(deviceDir_); }
+    QString cameraAccessHelp() const override { return cameraAccessHelp(deviceDir_); }
     // The same for the "video*" nodes in `deviceDir`.
     static QString cameraAccessHelp(const QString& deviceDir);
 

@@ -3,8 +3,6 @@
 #include "engine/FingerClassifier.h"
 #include "engine/Mailbox.h"
 
-#include <QVariantMap>
-
 namespace palmcue {
 namespace {
 
@@ -60,15 +58,8 @@ QVariantList HandDetector::fingerStatesList() const {
     return list;
 }
 
-QVariantList HandDetector::launchLogList() const {
-    QVariantList list;
-    for (const auto& entry : launchLog_) {
-        list.append(QVariantMap{{QStringLiteral("time"), entry.time},
-                                {QStringLiteral("fingerName"), entry.fingerName},
-                                {QStringLiteral("appName"), entry.appName},
-                                {QStringLiteral("id"), QVariant::fromValue(entry.id)}});
-    }
-    return list;
+QList<LaunchLogEntry> HandDetector::launchLogList() const {
+    return QList<LaunchLogEntry>(launchLog_.begin(), launchLog_.end());
 }
 
 QStringList HandDetector::mappingList() const {
@@ -147,7 +138,8 @@ void HandDetector::removeLaunchLogEntry(std::uint64_t id) {
 }
 
 void HandDetector::setPreviewLayer(QObject* layer) {
-    previewLayer_ = layer;
+    previewLayer_ = qobject_cast<LivePreview*>(layer);
+    Q_ASSERT(previewLayer_ == layer); // every session's preview is a LivePreview
     Q_EMIT previewLayerChanged();
 }
 

@@ -10,9 +10,11 @@
 #include "engine/FingerClassifier.h"
 #include "engine/FingerTable.h"
 #include "engine/LaunchLogEntry.h"
+#include "engine/LivePreview.h"
 #include "engine/SerialQueue.h"
 #include "engine/Services.h"
 
+#include <QList>
 #include <QObject>
 #include <QPointer>
 #include <QStringList>
@@ -42,7 +44,7 @@ class HandDetector : public QObject, public SampleBufferDelegate {
     Q_PROPERTY(double holdProgress READ holdProgress NOTIFY holdProgressChanged)
     Q_PROPERTY(QString statusText READ statusText NOTIFY statusTextChanged)
     Q_PROPERTY(bool isDetecting READ isDetecting NOTIFY isDetectingChanged)
-    Q_PROPERTY(QVariantList launchLog READ launchLogList NOTIFY launchLogChanged)
+    Q_PROPERTY(QList<palmcue::LaunchLogEntry> launchLog READ launchLogList NOTIFY launchLogChanged)
     Q_PROPERTY(bool cameraAuthorized READ cameraAuthorized NOTIFY cameraAuthorizedChanged)
     Q_PROPERTY(QString debugInfo READ debugInfo NOTIFY debugInfoChanged)
     Q_PROPERTY(QStringList fingerNames READ fingerNames CONSTANT)
@@ -51,7 +53,7 @@ class HandDetector : public QObject, public SampleBufferDelegate {
     Q_PROPERTY(QStringList mappings READ mappingList NOTIFY mappingsChanged)
     Q_PROPERTY(double holdTime READ holdTime WRITE setHoldTime NOTIFY holdTimeChanged)
     Q_PROPERTY(double cooldown READ cooldown WRITE setCooldown NOTIFY cooldownChanged)
-    Q_PROPERTY(QObject* previewLayer READ previewLayer NOTIFY previewLayerChanged)
+    Q_PROPERTY(palmcue::LivePreview* previewLayer READ previewLayer NOTIFY previewLayerChanged)
 
 public:
     using TimePoint = std::chrono::steady_clock::time_point;
@@ -84,7 +86,7 @@ public:
 
     // Camera handles: set by start(), cleared by stop().
     CaptureSession* captureSession() const { return captureSession_.get(); }
-    QObject* previewLayer() const { return previewLayer_; }
+    LivePreview* previewLayer() const { return previewLayer_; }
 
     // Internal state, readable for tests and the debug line.
     std::int64_t frameCount() const { return frameCount_.load(std::memory_order_relaxed); }
@@ -129,7 +131,7 @@ private:
     // QML-facing forms of the observable values.
     QVariantList fingerStatesList() const;
     int detectedFingerIndex() const { return detectedFinger_.value_or(-1); }
-    QVariantList launchLogList() const;
+    QList<LaunchLogEntry> launchLogList() const;
     QStringList mappingList() const;
 
     // Stores of observable properties, each announcing the change first.
@@ -144,7 +146,7 @@ private:
     void appendLaunchLogEntry(LaunchLogEntry entry);
     void removeLaunchLogEntry(std::uint64_t id);
 
-    void setPreviewLayer(QObject* layer);
+    void setPreviewLayer(QObject* layer); // a LivePreview, or null
     void clearDetectionState();
     void sessionStarted(std::uint64_t generation, const Result<void>& started);
     void sessionFailed(std::uint64_t generation, const std::string& reason);
@@ -176,7 +178,7 @@ private:
     double holdTime_ = 1.0;
     double cooldown_ = 5.0;
     std::shared_ptr<CaptureSession> captureSession_;
-    QPointer<QObject> previewLayer_;
+    QPointer<LivePreview> previewLayer_;
     std::array<std::optional<TimePoint>, kFingerCount> lastLaunch_{};
     std::array<std::optional<TimePoint>, kFingerCount> holdStart_{};
     std::atomic<std::int64_t> frameCount_{0};

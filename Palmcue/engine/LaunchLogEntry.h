@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QObject>
 #include <QString>
 #include <cstdint>
 
@@ -7,6 +8,12 @@ namespace palmcue {
 
 // One line of the launch log.
 struct LaunchLogEntry {
+    Q_GADGET
+    Q_PROPERTY(QString time MEMBER time CONSTANT)
+    Q_PROPERTY(QString fingerName MEMBER fingerName CONSTANT)
+    Q_PROPERTY(QString appName MEMBER appName CONSTANT)
+
+public:
     QString time; // local time of day, as the locale writes hours, minutes and seconds
     QString fingerName;
     QString appName;

@@ -2,12 +2,13 @@
 // status row below it.
 import QtQuick
 import QtQuick.Layouts
+import Palmcue.Ui
 
 ColumnLayout {
     id: preview
     objectName: "cameraPreview"
 
-    required property QtObject detector
+    required property HandDetector detector
 
     spacing: 8
 
@@ -23,12 +24,15 @@ ColumnLayout {
             color: "black"
         }
 
+        // The live picture and the overlay are made from their files with the detector,
+        // because qmllint (Qt 6.4) cannot check a component declared here that uses this
+        // file's ids.
         Loader {
             anchors.fill: parent
             active: preview.detector.isDetecting
-            sourceComponent: LivePicture {
-                detector: preview.detector
-            }
+            Component.onCompleted: setSource("LivePicture.qml", {
+                "detector": preview.detector
+            })
         }
 
         Column {
@@ -54,10 +58,9 @@ ColumnLayout {
         Loader {
             anchors.fill: parent
             active: preview.detector.isDetecting && preview.detector.detectedFinger >= 0
-            sourceComponent: FingerOverlay {
-                detector: preview.detector
-                finger: preview.detector.detectedFinger
-            }
+            Component.onCompleted: setSource("FingerOverlay.qml", {
+                "detector": preview.detector
+            })
         }
     }
 

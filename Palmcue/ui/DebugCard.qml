@@ -1,11 +1,12 @@
 // The detector's one-line diagnostic, at most two lines, cut at the end.
 import QtQuick
+import Palmcue.Ui
 
 Rectangle {
     id: card
     objectName: "debugCard"
 
-    required property QtObject detector
+    required property HandDetector detector
 
     radius: 8
     color: Theme.alpha(Theme.orange, 0.05)

@@ -2,17 +2,18 @@
 // bottom of the area.
 import QtQuick
 import QtQuick.Layouts
+import Palmcue.Ui
 
 Item {
     id: overlay
     objectName: "fingerOverlay"
 
-    required property QtObject detector
-    required property int finger
+    required property HandDetector detector
+    readonly property int finger: detector.detectedFinger
 
     // Guarded: while the Loader goes inactive the finger may briefly read -1.
     readonly property bool valid: finger >= 0 && finger < 5
-    readonly property color tint: valid ? detector.fingerColors[finger] : "transparent"
+    readonly property color tint: valid ? Qt.color(detector.fingerColors[finger]) : "transparent"
     readonly property string icon: valid ? detector.fingerIcons[finger] : ""
     readonly property string caption: valid ? " " + detector.fingerNames[finger] + " -> " + detector.mappings[finger] : ""
     // Room for the label's texts: the picture less 8 on each side and the label's padding.

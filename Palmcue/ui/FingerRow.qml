@@ -3,15 +3,16 @@ import QtQuick
 import QtQuick.Layouts
 import QtQuick.Controls.Basic
 import QtQuick.Controls.impl
+import Palmcue.Ui
 
 Control {
     id: row
     objectName: "fingerRow" + finger
 
-    required property QtObject detector
+    required property HandDetector detector
     required property int finger
     readonly property bool raised: detector.fingerStates[finger] === true
-    readonly property color tint: detector.fingerColors[finger]
+    readonly property color tint: Qt.color(detector.fingerColors[finger])
 
     signal chooseRequested
 
@@ -76,7 +77,8 @@ Control {
                     anchors.centerIn: parent
                     width: 10
                     height: 10
-                    sourceSize: Qt.size(10, 10)
+                    sourceSize.width: 10
+                    sourceSize.height: 10
                     source: Qt.resolvedUrl("icons/chevron.right.svg")
                     color: Theme.secondary
                 }

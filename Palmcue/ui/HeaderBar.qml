@@ -2,12 +2,13 @@
 import QtQuick
 import QtQuick.Layouts
 import QtQuick.Controls.Basic
+import Palmcue.Ui
 
 Rectangle {
     id: bar
     objectName: "headerBar"
 
-    required property QtObject detector
+    required property HandDetector detector
 
     color: Theme.bar
     implicitHeight: row.implicitHeight + 20
@@ -27,7 +28,8 @@ Rectangle {
             Layout.preferredHeight: 28
             Image {
                 anchors.fill: parent
-                sourceSize: Qt.size(28, 28)
+                sourceSize.width: 28
+                sourceSize.height: 28
                 source: Qt.resolvedUrl("icons/logo-badge.svg")
             }
             SymbolIcon {

@@ -1,53 +1,58 @@
 // The live camera picture: a mirrored, aspect-filling VideoOutput clipped to radius 12. The
-// camera session's preview layer pushes its frames into our video sink once attached.
+// camera session's preview pushes its frames into our video sink once attached.
 import QtQuick
 import QtMultimedia
 import Qt5Compat.GraphicalEffects
+import Palmcue.Ui
 
 Item {
     id: live
     objectName: "livePicture"
 
-    required property QtObject detector
-    // The layer our sink was handed to: each layer is attached once.
-    property QtObject attachedLayer: null
-    readonly property QtObject previewLayer: detector.previewLayer
+    required property HandDetector detector
+    // The preview our sink was handed to: each one is attached once.
+    property LivePreview attachedLayer: null
+    readonly property LivePreview previewLayer: detector.previewLayer
 
     // The software scene graph cannot run the mask shader (and draws no video either).
     layer.enabled: GraphicsInfo.api !== GraphicsInfo.Software
     layer.effect: OpacityMask {
-        maskSource: mask
+        maskSource: clipShape
+
+        Rectangle {
+            id: clipShape
+            anchors.fill: parent
+            radius: 12
+            visible: false
+        }
     }
 
-    Rectangle {
-        id: mask
-        anchors.fill: parent
-        radius: 12
-        visible: false
-    }
-
+    // Mirrored, and cropped to fill the area, as the camera session presents its picture.
     VideoOutput {
         id: video
         objectName: "videoOutput"
         anchors.fill: parent
-        fillMode: (live.previewLayer && live.previewLayer.aspectFill === false) ? VideoOutput.PreserveAspectFit : VideoOutput.PreserveAspectCrop
+        fillMode: VideoOutput.PreserveAspectCrop
         transform: Scale {
             origin.x: video.width / 2
             origin.y: video.height / 2
-            xScale: (live.previewLayer && live.previewLayer.mirrored === false) ? 1 : -1
+            xScale: -1
         }
     }
 
     // Queued, so that it runs after the current update; the VideoOutput follows the item's
     // size by itself, so there is nothing to re-frame.
-    function attachLayer() {
-        const layer = detector.previewLayer;
-        if (layer && layer !== attachedLayer) {
-            attachedLayer = layer;
-            layer.attach(video.videoSink);
+    function attachLater(): void {
+        // Qt 6.4 declares Qt.callLater as a property, which qmllint takes for a bad call.
+        Qt.callLater(live.attachLayer); // qmllint disable type
+    }
+    function attachLayer(): void {
+        if (live.previewLayer !== null && live.previewLayer !== live.attachedLayer) {
+            live.attachedLayer = live.previewLayer;
+            live.previewLayer.attach(video.videoSink);
         }
     }
 
-    onPreviewLayerChanged: Qt.callLater(attachLayer)
-    Component.onCompleted: Qt.callLater(attachLayer)
+    onPreviewLayerChanged: attachLater()
+    Component.onCompleted: attachLater()
 }

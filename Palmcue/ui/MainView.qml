@@ -3,22 +3,28 @@
 // and on showPicker / pickerFinger, redrawn at once on each change (no transitions).
 import QtQuick
 import QtQuick.Layouts
+import Palmcue.Ui
 
 Item {
     id: root
     objectName: "mainView"
 
-    required property QtObject detector
-    // [{name, path}], in the order the picker lists them; computed once by the shell.
-    required property var apps
-    // Optional desktop helper: bool canOpenCameraSettings, openCameraSettings().
-    property QtObject desktop: null
+    required property HandDetector detector
+    // In the order the picker lists them; computed once by the shell.
+    required property AppListModel apps
+    // Optional: without it, the permission screen says whom to ask for access instead.
+    property CameraSettingsPage desktop: null
 
-    property bool showPicker: false
-    property int pickerFinger: 0
+    property alias showPicker: picker.shown
+    property alias pickerFinger: picker.finger
 
     implicitWidth: 620
     implicitHeight: 760
+
+    PickerState {
+        id: picker
+        apps: root.apps
+    }
 
     Rectangle {
         anchors.fill: parent
@@ -41,65 +47,28 @@ Item {
             color: Theme.separator
         }
 
-        // A Loader, so that the hidden branch does not exist at all.
-        Loader {
+        // The permission screen or the cards: Loaders, so that the hidden one does not exist
+        // at all. Each is made from its file with its required properties, because qmllint
+        // (Qt 6.4) cannot check a component declared here that uses this file's ids.
+        Item {
             Layout.fillWidth: true
             Layout.fillHeight: true
-            sourceComponent: root.detector.cameraAuthorized ? mainContent : permissionScreen
-        }
-    }
 
-    Component {
-        id: permissionScreen
-        PermissionView {
-            detector: root.detector
-            desktop: root.desktop
-        }
-    }
-
-    Component {
-        id: mainContent
-        Flickable {
-            id: scroll
-            objectName: "mainScroll"
-            clip: true
-            contentWidth: width
-            contentHeight: column.implicitHeight + 32
-            boundsBehavior: Flickable.StopAtBounds
-
-            ColumnLayout {
-                id: column
-                objectName: "mainColumn"
-                x: 16
-                y: 16
-                width: scroll.width - 32
-                spacing: 14
-
-                CameraPreview {
-                    Layout.fillWidth: true
-                    detector: root.detector
-                }
-                DebugCard {
-                    Layout.fillWidth: true
-                    detector: root.detector
-                }
-                FingerGrid {
-                    Layout.fillWidth: true
-                    detector: root.detector
-                    view: root
-                }
-                // As wide as its content and centred, like every child of the column that
-                // does not stretch.
-                SettingsCard {
-                    Layout.alignment: Qt.AlignHCenter
-                    detector: root.detector
-                }
-                // An invisible item takes no room in the layout: no gap while the log is empty.
-                LogCard {
-                    Layout.fillWidth: true
-                    visible: root.detector.launchLog.length > 0
-                    detector: root.detector
-                }
+            Loader {
+                anchors.fill: parent
+                active: !root.detector.cameraAuthorized
+                Component.onCompleted: setSource("PermissionView.qml", {
+                    "detector": root.detector,
+                    "desktop": root.desktop
+                })
+            }
+            Loader {
+                anchors.fill: parent
+                active: root.detector.cameraAuthorized
+                Component.onCompleted: setSource("MainContent.qml", {
+                    "detector": root.detector,
+                    "picker": picker
+                })
             }
         }
     }

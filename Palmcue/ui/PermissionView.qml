@@ -1,15 +1,23 @@
 // Shown instead of the cards while camera access is missing.
 import QtQuick
 import QtQuick.Controls.Basic
+import Palmcue.Ui
 
 Item {
     id: permission
     objectName: "permissionView"
 
-    required property QtObject detector
-    property QtObject desktop: null
+    required property HandDetector detector
+    property CameraSettingsPage desktop: null
     // Shown below the buttons once "Open System Settings" found no settings page to open.
     property string accessHelp: ""
+
+    function openSettings(): void {
+        if (permission.desktop === null)
+            permission.accessHelp = "Ask the administrator of this computer for access to the camera, then click Grant Camera Access.";
+        else if (!permission.desktop.openCameraSettings())
+            permission.accessHelp = permission.desktop.cameraAccessHelp();
+    }
 
     Column {
         anchors.centerIn: parent
@@ -87,13 +95,7 @@ Item {
                 border.width: 1
                 border.color: Theme.separator
             }
-            onClicked: {
-                const desktop = permission.desktop;
-                if (desktop === null)
-                    permission.accessHelp = "Ask the administrator of this computer for access to the camera, then click Grant Camera Access.";
-                else if (!desktop.openCameraSettings())
-                    permission.accessHelp = desktop.cameraAccessHelp();
-            }
+            onClicked: permission.openSettings()
         }
         // Selectable, so that the command in it can be copied.
         TextEdit {

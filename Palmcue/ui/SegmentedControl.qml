@@ -18,45 +18,46 @@ Rectangle {
     radius: 6
     color: Theme.controlFill
 
-    Row {
-        anchors.fill: parent
-        anchors.margins: 2
-
-        Repeater {
-            model: control.values.length
-            delegate: AbstractButton {
-                id: segment
-                required property int index
-                readonly property bool selected: control.value === control.values[index]
-                objectName: control.namePrefix + control.captions[index].replace("s", "")
-                width: (control.width - 4) / control.values.length
-                height: parent.height
-                checked: selected
-                background: Rectangle {
-                    radius: 5
-                    color: segment.selected ? Theme.selectedSegment : "transparent"
-                    border.width: segment.selected ? 1 : 0
-                    border.color: Theme.separator
-                    // Divider between two unselected neighbours.
-                    Rectangle {
-                        visible: segment.index > 0 && !segment.selected && control.value !== control.values[segment.index - 1]
-                        x: -0.5
-                        anchors.verticalCenter: parent.verticalCenter
-                        width: 1
-                        height: parent.height - 8
-                        color: Theme.separator
-                    }
+    // The segments side by side, inside a margin of 2.
+    Repeater {
+        model: control.values.length
+        delegate: AbstractButton {
+            id: segment
+            required property int index
+            // A Repeater puts its items into its own parent, this control. They reach it that
+            // way because qmllint (Qt 6.4) cannot check a delegate that uses this file's ids.
+            readonly property SegmentedControl owner: segment.parent as SegmentedControl
+            readonly property bool selected: owner.value === owner.values[index]
+            objectName: owner.namePrefix + owner.captions[index].replace("s", "")
+            x: 2 + index * width
+            y: 2
+            width: (owner.width - 4) / owner.values.length
+            height: owner.height - 4
+            checked: selected
+            background: Rectangle {
+                radius: 5
+                color: segment.selected ? Theme.selectedSegment : "transparent"
+                border.width: segment.selected ? 1 : 0
+                border.color: Theme.separator
+                // Divider between two unselected neighbours.
+                Rectangle {
+                    visible: segment.index > 0 && !segment.selected && segment.owner.value !== segment.owner.values[segment.index - 1]
+                    x: -0.5
+                    anchors.verticalCenter: parent.verticalCenter
+                    width: 1
+                    height: parent.height - 8
+                    color: Theme.separator
                 }
-                contentItem: Text {
-                    text: control.captions[segment.index]
-                    font.pixelSize: 11
-                    font.weight: segment.selected ? Font.DemiBold : Font.Normal
-                    color: Theme.primary
-                    horizontalAlignment: Text.AlignHCenter
-                    verticalAlignment: Text.AlignVCenter
-                }
-                onClicked: control.picked(control.values[segment.index])
             }
+            contentItem: Text {
+                text: segment.owner.captions[segment.index]
+                font.pixelSize: 11
+                font.weight: segment.selected ? Font.DemiBold : Font.Normal
+                color: Theme.primary
+                horizontalAlignment: Text.AlignHCenter
+                verticalAlignment: Text.AlignVCenter
+            }
+            onClicked: owner.picked(owner.values[index])
         }
     }
 }

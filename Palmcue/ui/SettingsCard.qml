@@ -1,12 +1,13 @@
 // Hold time and cooldown, each picked from a fixed list.
 import QtQuick
 import QtQuick.Layouts
+import Palmcue.Ui
 
 Card {
     id: card
     objectName: "settingsCard"
 
-    required property QtObject detector
+    required property HandDetector detector
 
     contentItem: RowLayout {
         spacing: 20

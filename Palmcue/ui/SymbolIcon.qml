@@ -8,7 +8,8 @@ Image {
 
     width: size
     height: size
-    sourceSize: Qt.size(size, size)
+    sourceSize.width: size
+    sourceSize.height: size
     fillMode: Image.PreserveAspectFit
     smooth: true
     source: name.length > 0 ? Qt.resolvedUrl("icons/" + name + ".svg") : ""

@@ -6,6 +6,7 @@
 #include "ShellTestSupport.h"
 #include "engine/HandDetector.h"
 #include "support/SharedData.h"
+#include "ui/AppListModel.h"
 
 #include <QQuickView>
 #include <QScreen>
@@ -58,14 +59,13 @@ TEST_F(AppDelegateTest, BuildsOneCentredWindowHoldingTheMainView) {
     EXPECT_EQ(root->property("detector").value<QObject*>(), delegate_->detector());
     EXPECT_EQ(root->property("desktop").value<QObject*>(), delegate_->desktopSettings());
     // The picker's list: the installed applications, read when the window was built.
-    const QVariantList apps = root->property("apps").toList();
-    ASSERT_EQ(apps.size(), 1);
-    EXPECT_EQ(apps[0].toMap().value(QStringLiteral("name")).toString(), QStringLiteral("Messages"));
-    EXPECT_TRUE(apps[0]
-                    .toMap()
-                    .value(QStringLiteral("path"))
-                    .toString()
-                    .endsWith(QStringLiteral("/applications/messages.desktop")));
+    const auto* appList =
+        qobject_cast<palmcue::ui::AppListModel*>(root->property("apps").value<QObject*>());
+    ASSERT_NE(appList, nullptr);
+    const auto& apps = appList->apps();
+    ASSERT_EQ(apps.size(), 1u);
+    EXPECT_EQ(apps[0].name, QStringLiteral("Messages"));
+    EXPECT_TRUE(apps[0].path.endsWith(QStringLiteral("/applications/messages.desktop")));
 
     // Launching is finished once: a second call builds nothing new.
     palmcue::HandDetector* detector = delegate_->detector();

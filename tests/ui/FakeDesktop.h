@@ -1,22 +1,23 @@
 // The shell's desktop helper as the permission screen sees it.
 #pragma once
 
-#include <QObject>
+#include "ui/CameraSettingsPage.h"
+
 #include <QString>
 
 namespace palmcue::test {
 
-class FakeDesktop : public QObject {
+class FakeDesktop : public ui::CameraSettingsPage {
     Q_OBJECT
     Q_PROPERTY(bool canOpenCameraSettings MEMBER canOpen CONSTANT)
 
 public:
     // False, as when no settings program exists, unless canOpen.
-    Q_INVOKABLE bool openCameraSettings() {
+    bool openCameraSettings() override {
         ++openCount;
         return canOpen;
     }
-    Q_INVOKABLE QString cameraAccessHelp() const { return help; }
+    QString cameraAccessHelp() const override { return help; }
 
     bool canOpen = true;
     int openCount = 0;

@@ -75,9 +75,8 @@ void saveShot(UiHarness& ui, const char* name) {
 TEST(LongTexts, EveryDataTextIsCutAtItsWidthAndTheWindowKeepsItsSize) {
     WarningLog warnings;
     const QString name = longName();
-    QVariantList apps = UiHarness::defaultApps();
-    apps.insert(1, QVariantMap{{QStringLiteral("name"), name},
-                               {QStringLiteral("path"), QStringLiteral("/nowhere/long.desktop")}});
+    std::vector<apps::AppInfo> apps = UiHarness::defaultApps();
+    apps.insert(apps.begin() + 1, {name, QStringLiteral("/nowhere/long.desktop")});
     UiHarness ui;
     ui.show(apps);
     const int width = ui.view().width();

@@ -4,6 +4,7 @@
 #include "support/SharedData.h"
 
 #include <QFont>
+#include <QQmlListReference>
 #include <QQuickWindow>
 #include <QTest>
 #include <functional>
@@ -181,6 +182,13 @@ TEST(CameraPreview, AttachesEachPreviewLayerOnceToTheVideoSink) {
     QObject* sink = ui.find("videoOutput")->property("videoSink").value<QObject*>();
     ASSERT_NE(sink, nullptr);
     EXPECT_EQ(first->preview.sinks.front().data(), sink);
+    // The picture is mirrored and cropped to fill, as the camera session presents it.
+    QQuickItem* video = ui.find("videoOutput");
+    EXPECT_EQ(video->property("fillMode").toInt(), int(Qt::KeepAspectRatioByExpanding));
+    QQmlListReference transforms(video, "transform");
+    ASSERT_EQ(transforms.count(), 1);
+    EXPECT_EQ(transforms.at(0)->property("xScale").toDouble(), -1.0);
+    EXPECT_EQ(transforms.at(0)->property("yScale").toDouble(), 1.0);
 
     // Frames redraw the panel many times; the layer is not attached again.
     ASSERT_TRUE(ui.showHand(kIndexOnly));
@@ -347,7 +355,7 @@ TEST(AppPicker, DismissingChangesNothing) {
     // An unknown mapping shows no checkmark; an empty app list is still 300 x 400.
     UiHarness empty;
     empty.detector().setMapping(0, QStringLiteral("Nowhere"));
-    empty.show(QVariantList{});
+    empty.show({});
     empty.click("chevron0");
     ASSERT_TRUE(waitUntil([&] { return empty.shown("pickerList"); }));
     EXPECT_DOUBLE_EQ(empty.find("pickerList")->height(), 400.0);

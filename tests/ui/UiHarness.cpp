@@ -2,10 +2,11 @@
 
 #include "support/QuickItems.h"
 #include "support/SharedData.h"
+#include "ui/AppListModel.h"
+#include "ui/MainViewSource.h"
 
 #include <QQmlEngine>
 #include <QTest>
-#include <QVariantMap>
 #include <QtQuickTest/quicktest.h>
 #include <algorithm>
 #include <gtest/gtest.h>
@@ -21,13 +22,14 @@ UiHarness::~UiHarness() {
     detector_.reset();
 }
 
-void UiHarness::show(const QVariantList& apps, QObject* desktop, QSize size) {
+void UiHarness::show(std::vector<apps::AppInfo> apps, ui::CameraSettingsPage* desktop, QSize size) {
     view_ = std::make_unique<QQuickView>();
     view_->setResizeMode(QQuickView::SizeRootObjectToView);
+    auto* appList = new ui::AppListModel(std::move(apps), view_.get());
     view_->setInitialProperties({{QStringLiteral("detector"), QVariant::fromValue(detector_.get())},
-                                 {QStringLiteral("apps"), apps},
+                                 {QStringLiteral("apps"), QVariant::fromValue(appList)},
                                  {QStringLiteral("desktop"), QVariant::fromValue(desktop)}});
-    view_->setSource(QUrl(QStringLiteral("qrc:/Palmcue/Ui/MainView.qml")));
+    view_->setSource(ui::mainViewSource(*view_->engine()));
     if (size.isValid())
         view_->resize(size);
     view_->show();
@@ -35,10 +37,9 @@ void UiHarness::show(const QVariantList& apps, QObject* desktop, QSize size) {
     settle();
 }
 
-QVariantList UiHarness::defaultApps() {
+std::vector<apps::AppInfo> UiHarness::defaultApps() {
     const auto app = [](const char* name, const char* path) {
-        return QVariantMap{{QStringLiteral("name"), QString::fromUtf8(name)},
-                           {QStringLiteral("path"), QString::fromUtf8(path)}};
+        return apps::AppInfo{QString::fromUtf8(name), QString::fromUtf8(path)};
     };
     return {app("Calculator", "/usr/share/applications/calc.desktop"),
             app("Mail", "/usr/share/applications/mail.desktop"),

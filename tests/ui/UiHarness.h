@@ -1,13 +1,15 @@
 // The real main view over a real HandDetector built on fakes, in an offscreen QQuickView.
 #pragma once
 
+#include "apps/AppInfo.h"
 #include "engine/HandDetector.h"
 #include "support/EngineFakes.h"
+#include "ui/CameraSettingsPage.h"
 
 #include <QQuickItem>
 #include <QQuickView>
-#include <QVariantList>
 #include <memory>
+#include <vector>
 
 namespace palmcue::test {
 
@@ -18,10 +20,10 @@ public:
     UiHarness();
     ~UiHarness(); // the view and its engine go before the detector
 
-    void show(const QVariantList& apps = defaultApps(), QObject* desktop = nullptr,
-              QSize size = {});
+    void show(std::vector<apps::AppInfo> apps = defaultApps(),
+              ui::CameraSettingsPage* desktop = nullptr, QSize size = {});
 
-    static QVariantList defaultApps();
+    static std::vector<apps::AppInfo> defaultApps();
     // A hand whose fingers stand as `raised` says, all joints confident.
     static HandObservation hand(const FingerFlags& raised);
 
