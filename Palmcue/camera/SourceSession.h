@@ -32,7 +32,7 @@ public:
     Result<void> startRunning() override;
     void stopRunning() override;
     bool isRunning() const override { return state_ == State::Running; }
-    QObject* previewLayer() override { return preview_; }
+    LivePreview* previewLayer() override { return preview_; }
     void setFailureHandler(std::function<void(const std::string& reason)> handler) override;
     std::string activeFormat() const override;
 

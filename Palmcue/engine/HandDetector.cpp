@@ -137,9 +137,8 @@ void HandDetector::removeLaunchLogEntry(std::uint64_t id) {
     Q_EMIT launchLogChanged();
 }
 
-void HandDetector::setPreviewLayer(QObject* layer) {
-    previewLayer_ = qobject_cast<LivePreview*>(layer);
-    Q_ASSERT(previewLayer_ == layer); // every session's preview is a LivePreview
+void HandDetector::setPreviewLayer(LivePreview* layer) {
+    previewLayer_ = layer;
     Q_EMIT previewLayerChanged();
 }
 

@@ -146,7 +146,7 @@ private:
     void appendLaunchLogEntry(LaunchLogEntry entry);
     void removeLaunchLogEntry(std::uint64_t id);
 
-    void setPreviewLayer(QObject* layer); // a LivePreview, or null
+    void setPreviewLayer(LivePreview* layer);
     void clearDetectionState();
     void sessionStarted(std::uint64_t generation, const Result<void>& started);
     void sessionFailed(std::uint64_t generation, const std::string& reason);

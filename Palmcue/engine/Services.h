@@ -14,9 +14,9 @@
 #include <string>
 #include <vector>
 
-class QObject;
-
 namespace palmcue {
+
+class LivePreview;
 
 class SerialQueue;
 
@@ -142,8 +142,8 @@ public:
     // Main thread.
     virtual void stopRunning() = 0;
     virtual bool isRunning() const = 0; // main thread
-    // The live picture for the preview panel, mirrored and aspect-filled; owned by the session.
-    virtual QObject* previewLayer() = 0;
+    // The live picture for the preview panel; owned by the session.
+    virtual LivePreview* previewLayer() = 0;
     // Called on the main thread when the camera fails while running (unplugged, taken by
     // another program, backend error). Set once, before startRunning().
     virtual void setFailureHandler(std::function<void(const std::string& reason)> handler) = 0;

@@ -128,7 +128,7 @@ public:
         running = false;
     }
     bool isRunning() const override { return running; }
-    QObject* previewLayer() override { return &preview; }
+    LivePreview* previewLayer() override { return &preview; }
     void setFailureHandler(std::function<void(const std::string&)> handler) override {
         failureHandler = std::move(handler);
     }
