@@ -29,4 +29,4 @@ package: build
 	@cmake --build $(BUILD) --target package
 
 clean:
-	rm -rf build build-asan build-tsan
+	rm -rf build build-asan build-tsan build-fuzz
