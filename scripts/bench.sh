@@ -154,8 +154,9 @@ fi
     echo
     echo "## Camera frame path"
     echo
-    echo "\`$build/Palmcue/camera/palmcue-bench-camera\`: per 1280x720 frame, the copy made when"
-    echo "a frame is delivered (all frames) and the conversion to BGRA (analysed frames only)."
+    echo "\`$build/Palmcue/camera/palmcue-bench-camera\`: per 1280x720 frame, what a delivered"
+    echo "frame costs on its way to the detection thread (all frames: it is held, not copied) and"
+    echo "its mapping and conversion to BGRA there (analysed frames only)."
     echo
     echo '```'
     echo "$camera"
