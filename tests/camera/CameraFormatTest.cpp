@@ -17,9 +17,9 @@ class CameraFormatTest : public StandinCameraTest {
 protected:
     // The format chosen for a camera offering `modes`, as the debug line names it.
     std::string choiceFor(std::vector<Mode> modes) {
-        standin::CameraSpec spec;
-        spec.modes = std::move(modes);
-        plug(spec);
+        standin::CameraSetup setup;
+        setup.modes = std::move(modes);
+        plug(setup);
         const QList<QCameraDevice> inputs = QMediaDevices::videoInputs();
         EXPECT_EQ(inputs.size(), 1);
         const std::string choice =

@@ -65,11 +65,11 @@ protected:
         waitUntil([] { return false; }, 300);
         return detector_->frameCount() == before;
     }
-    static standin::CameraSpec heldFirstFrame() {
-        standin::CameraSpec spec;
-        spec.modes = {{PixelFormat::NV12, 320, 180, {30}}};
-        spec.holdFirstFrame = true;
-        return spec;
+    static standin::CameraSetup heldFirstFrame() {
+        standin::CameraSetup setup;
+        setup.modes = {{PixelFormat::NV12, 320, 180, {30}}};
+        setup.holdFirstFrame = true;
+        return setup;
     }
 
     QtCameraService camera_;
@@ -93,9 +93,9 @@ TEST_F(QtCameraEngineTest, AHeldPhotoOfOneFingerLaunchesItsApp) {
         GTEST_SKIP() << "the hand models are not present: " << loaded.error();
     connectDetector(pose);
 
-    standin::CameraSpec spec; // the typical webcam's formats
-    spec.picture = photo.toStdString();
-    plug(spec);
+    standin::CameraSetup setup; // the typical webcam's formats
+    setup.picture = photo.toStdString();
+    plug(setup);
     detector_->start();
     ASSERT_TRUE(waitRunning()) << detector_->statusText().toStdString();
     EXPECT_EQ(detector_->statusText(), kActive);
@@ -103,7 +103,7 @@ TEST_F(QtCameraEngineTest, AHeldPhotoOfOneFingerLaunchesItsApp) {
     EXPECT_TRUE(
         debugLines_.contains(QStringLiteral("Session running: true (1280x720 MJPEG 30 fps)")))
         << debugLines_.join(QLatin1Char('|')).toStdString();
-    const auto negotiated = standin::negotiated(spec.path);
+    const auto negotiated = standin::negotiated(setup.path);
     ASSERT_TRUE(negotiated);
     EXPECT_EQ(negotiated->format, PixelFormat::MJPEG);
     EXPECT_EQ(negotiated->width, 1280);
@@ -120,9 +120,9 @@ TEST_F(QtCameraEngineTest, AHeldPhotoOfOneFingerLaunchesItsApp) {
 }
 
 TEST_F(QtCameraEngineTest, UnpluggedWhileRunningStopsAndStartsAgainOncePluggedBack) {
-    standin::CameraSpec spec;
-    spec.modes = {{PixelFormat::YUY2, 320, 240, {30}}};
-    plug(spec);
+    standin::CameraSetup setup;
+    setup.modes = {{PixelFormat::YUY2, 320, 240, {30}}};
+    plug(setup);
     detector_->setHoldTime(0.5);
     detector_->setCooldown(10.0);
     detector_->setMapping(2, QStringLiteral("Calculator"));
@@ -132,7 +132,7 @@ TEST_F(QtCameraEngineTest, UnpluggedWhileRunningStopsAndStartsAgainOncePluggedBa
     const auto log = detector_->launchLog();
     const auto lastLaunch = detector_->lastLaunch(1);
 
-    standin::unplug(spec.path);
+    standin::unplug(setup.path);
     ASSERT_TRUE(waitUntil([&] { return !detector_->isDetecting(); }, kStartWaitMs));
     EXPECT_EQ(detector_->statusText(), QStringLiteral("Camera error: the camera was disconnected"));
     EXPECT_EQ(detector_->captureSession(), nullptr);
@@ -147,7 +147,7 @@ TEST_F(QtCameraEngineTest, UnpluggedWhileRunningStopsAndStartsAgainOncePluggedBa
     // Unplugged, Start finds no camera; plugged back, it runs again in the same process.
     detector_->start();
     EXPECT_EQ(detector_->statusText(), QStringLiteral("No camera found"));
-    plug(spec);
+    plug(setup);
     const auto framesBefore = detector_->frameCount();
     detector_->start();
     ASSERT_TRUE(waitRunning()) << detector_->statusText().toStdString();
@@ -156,12 +156,12 @@ TEST_F(QtCameraEngineTest, UnpluggedWhileRunningStopsAndStartsAgainOncePluggedBa
 }
 
 TEST_F(QtCameraEngineTest, TwoCamerasUseTheDefaultOne) {
-    standin::CameraSpec other;
+    standin::CameraSetup other;
     other.path = "/dev/video-standin0";
     other.name = "Other Camera";
     other.modes = {{PixelFormat::I420, 320, 180, {30}}};
     plug(other);
-    standin::CameraSpec preferred = other;
+    standin::CameraSetup preferred = other;
     preferred.path = "/dev/video-standin1";
     preferred.name = "Default Camera";
     preferred.isDefault = true;
@@ -176,9 +176,9 @@ TEST_F(QtCameraEngineTest, TwoCamerasUseTheDefaultOne) {
 }
 
 TEST_F(QtCameraEngineTest, ABusyCameraIsAPlainCameraError) {
-    standin::CameraSpec spec;
-    spec.busy = true;
-    plug(spec);
+    standin::CameraSetup setup;
+    setup.busy = true;
+    plug(setup);
     detector_->start();
     ASSERT_TRUE(waitUntil(
         [&] { return detector_->statusText().startsWith(QStringLiteral("Camera error")); },
@@ -193,8 +193,8 @@ TEST_F(QtCameraEngineTest, ABusyCameraIsAPlainCameraError) {
 }
 
 TEST_F(QtCameraEngineTest, ASlowCameraIsStartingUntilItsFirstFrame) {
-    const standin::CameraSpec spec = heldFirstFrame();
-    plug(spec);
+    const standin::CameraSetup setup = heldFirstFrame();
+    plug(setup);
     detector_->start();
     EXPECT_NE(detector_->captureSession(), nullptr);
     EXPECT_NE(detector_->previewLayer(), nullptr);
@@ -202,29 +202,29 @@ TEST_F(QtCameraEngineTest, ASlowCameraIsStartingUntilItsFirstFrame) {
     EXPECT_FALSE(detector_->isDetecting());
     EXPECT_TRUE(debugLines_.isEmpty());
 
-    standin::releaseFirstFrame(spec.path);
+    standin::releaseFirstFrame(setup.path);
     ASSERT_TRUE(waitRunning()) << detector_->statusText().toStdString();
     EXPECT_EQ(detector_->debugInfo(),
               QStringLiteral("Session running: true (320x180 NV12 30 fps)"));
 }
 
 TEST_F(QtCameraEngineTest, ACameraThatTakesSecondsStillStarts) {
-    standin::CameraSpec spec;
-    spec.modes = {{PixelFormat::NV12, 320, 180, {30}}};
-    spec.startDelayMs = 2000;
-    plug(spec);
+    standin::CameraSetup setup;
+    setup.modes = {{PixelFormat::NV12, 320, 180, {30}}};
+    setup.startDelayMs = 2000;
+    plug(setup);
     detector_->start();
     ASSERT_TRUE(waitRunning()) << detector_->statusText().toStdString();
     EXPECT_EQ(detector_->statusText(), kActive);
 }
 
 TEST_F(QtCameraEngineTest, StopWhileStartingReportsNoLateRunning) {
-    const standin::CameraSpec spec = heldFirstFrame();
-    plug(spec);
+    const standin::CameraSetup setup = heldFirstFrame();
+    plug(setup);
     detector_->start();
     waitUntil([] { return false; }, 300); // the camera is opened, but sends nothing yet
     detector_->stop();
-    standin::releaseFirstFrame(spec.path);
+    standin::releaseFirstFrame(setup.path);
     waitUntil([] { return QThreadPool::globalInstance()->activeThreadCount() == 0; }, 30000);
     waitUntil([] { return false; }, 300);
     EXPECT_EQ(detector_->statusText(), QStringLiteral("Stopped"));

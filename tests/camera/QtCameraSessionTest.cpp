@@ -57,10 +57,10 @@ protected:
 class FormatTest : public QtCameraSessionTest, public ::testing::WithParamInterface<PixelFormat> {};
 
 TEST_P(FormatTest, ArrivesAsTheCameraSawIt) {
-    standin::CameraSpec spec;
-    spec.modes = {{GetParam(), 640, 360, {30}}};
-    spec.picture = quadrantPicture().toStdString();
-    plug(spec);
+    standin::CameraSetup setup;
+    setup.modes = {{GetParam(), 640, 360, {30}}};
+    setup.picture = quadrantPicture().toStdString();
+    plug(setup);
 
     auto session = makeSession();
     ASSERT_TRUE(session);
@@ -69,7 +69,7 @@ TEST_P(FormatTest, ArrivesAsTheCameraSawIt) {
     ASSERT_TRUE(startOnPool(*session, error)) << error;
     ASSERT_TRUE(waitUntil([&] { return delegate_.frames >= 1; }, 15000));
 
-    const auto negotiated = standin::negotiated(spec.path);
+    const auto negotiated = standin::negotiated(setup.path);
     ASSERT_TRUE(negotiated);
     EXPECT_EQ(negotiated->format, GetParam());
     EXPECT_EQ(session->activeFormat(),
@@ -109,9 +109,9 @@ TEST_F(QtCameraSessionTest, FramesKeepComingAfterTheFirst) {
         return true;
     }();
     ASSERT_TRUE(installed);
-    standin::CameraSpec spec;
-    spec.modes = {{PixelFormat::I420, 320, 180, {30}}};
-    plug(spec);
+    standin::CameraSetup setup;
+    setup.modes = {{PixelFormat::I420, 320, 180, {30}}};
+    plug(setup);
 
     // Several sessions in a row: each one builds its pipeline anew.
     for (int round = 0; round < 3; ++round) {

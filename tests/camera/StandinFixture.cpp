@@ -32,9 +32,9 @@ void StandinCameraTest::TearDown() {
     waitForCameras(0);
 }
 
-void StandinCameraTest::plug(const standin::CameraSpec& spec) {
+void StandinCameraTest::plug(const standin::CameraSetup& setup) {
     const int before = static_cast<int>(QMediaDevices::videoInputs().size());
-    standin::plug(spec);
+    standin::plug(setup);
     ASSERT_TRUE(waitForCameras(before + 1)) << "Qt does not list the stand-in camera";
 }
 

@@ -25,8 +25,8 @@ protected:
     void SetUp() override;
     void TearDown() override;
 
-    // Plugs `spec` in and waits until Qt lists it.
-    void plug(const standin::CameraSpec& spec);
+    // Plugs `setup` in and waits until Qt lists it.
+    void plug(const standin::CameraSetup& setup);
     // Waits until Qt lists `count` cameras.
     static bool waitForCameras(int count);
 

@@ -20,8 +20,8 @@ namespace {
 
 // The state of one plugged camera, shared by its device and every element made from it.
 struct Camera {
-    explicit Camera(CameraSpec s) : spec(std::move(s)) {}
-    const CameraSpec spec;
+    explicit Camera(CameraSetup s) : setup(std::move(s)) {}
+    const CameraSetup setup;
     std::atomic<bool> plugged{true};
     std::atomic<bool> firstFrameReleased{false};
     std::atomic<int> framesDelivered{0};
@@ -59,9 +59,9 @@ GstStructure* modeStructure(const Mode& mode) {
     return s;
 }
 
-GstCaps* capsOf(const CameraSpec& spec) {
+GstCaps* capsOf(const CameraSetup& setup) {
     GstCaps* caps = gst_caps_new_empty();
-    for (const Mode& mode : spec.modes)
+    for (const Mode& mode : setup.modes)
         gst_caps_append_structure(caps, modeStructure(mode));
     return caps;
 }
@@ -279,7 +279,7 @@ static void palmcueStandinSrcFinalize(GObject* object) {
 
 static GstCaps* palmcueStandinSrcGetCaps(GstBaseSrc* base, GstCaps* filter) {
     auto* self = reinterpret_cast<PalmcueStandinSrc*>(base);
-    GstCaps* caps = self->camera ? palmcue::standin::capsOf((*self->camera)->spec)
+    GstCaps* caps = self->camera ? palmcue::standin::capsOf((*self->camera)->setup)
                                  : gst_pad_get_pad_template_caps(GST_BASE_SRC_PAD(base));
     if (filter) {
         GstCaps* both = gst_caps_intersect_full(filter, caps, GST_CAPS_INTERSECT_FIRST);
@@ -296,9 +296,9 @@ static gboolean palmcueStandinSrcSetCaps(GstBaseSrc* base, GstCaps* caps) {
         return FALSE;
     }
     Camera& camera = **self->camera;
-    if (camera.spec.busy) {
+    if (camera.setup.busy) {
         // The words v4l2src uses when another program holds the device.
-        GST_ELEMENT_ERROR(self, RESOURCE, BUSY, ("Device '%s' is busy", camera.spec.path.c_str()),
+        GST_ELEMENT_ERROR(self, RESOURCE, BUSY, ("Device '%s' is busy", camera.setup.path.c_str()),
                           ("the stand-in camera is set to be busy"));
         return FALSE;
     }
@@ -325,9 +325,9 @@ static gboolean palmcueStandinSrcSetCaps(GstBaseSrc* base, GstCaps* caps) {
     }
 
     std::string error;
-    if (!self->renderer->open(camera.spec.picture, caps, error)) {
+    if (!self->renderer->open(camera.setup.picture, caps, error)) {
         GST_ELEMENT_ERROR(self, RESOURCE, OPEN_READ, ("Could not open the picture."),
-                          ("%s: %s", camera.spec.picture.c_str(), error.c_str()));
+                          ("%s: %s", camera.setup.picture.c_str(), error.c_str()));
         return FALSE;
     }
     camera.negotiatedFormat = format;
@@ -396,12 +396,12 @@ static GstFlowReturn palmcueStandinSrcCreate(GstPushSrc* push, GstBuffer** out) 
     Camera& camera = **self->camera;
     if (!camera.plugged) {
         GST_ELEMENT_ERROR(self, RESOURCE, READ, ("Could not read from resource."),
-                          ("Device '%s' has been disconnected", camera.spec.path.c_str()));
+                          ("Device '%s' has been disconnected", camera.setup.path.c_str()));
         return GST_FLOW_ERROR;
     }
     // A camera that takes its time to start: the first frame comes late, or once released.
-    const gint64 due = g_get_monotonic_time() + camera.spec.startDelayMs * G_TIME_SPAN_MILLISECOND;
-    while (self->frameIndex == 0 && ((camera.spec.holdFirstFrame && !camera.firstFrameReleased) ||
+    const gint64 due = g_get_monotonic_time() + camera.setup.startDelayMs * G_TIME_SPAN_MILLISECOND;
+    while (self->frameIndex == 0 && ((camera.setup.holdFirstFrame && !camera.firstFrameReleased) ||
                                      g_get_monotonic_time() < due)) {
         if (*self->cancelled)
             return GST_FLOW_FLUSHING;
@@ -415,7 +415,7 @@ static GstFlowReturn palmcueStandinSrcCreate(GstPushSrc* push, GstBuffer** out) 
         if (*self->cancelled)
             return GST_FLOW_FLUSHING;
         GST_ELEMENT_ERROR(self, RESOURCE, READ, ("Could not render the picture."),
-                          ("%s: %s", camera.spec.picture.c_str(), error.c_str()));
+                          ("%s: %s", camera.setup.picture.c_str(), error.c_str()));
         return GST_FLOW_ERROR;
     }
 
@@ -493,14 +493,14 @@ static void palmcue_standin_device_class_init(PalmcueStandinDeviceClass* klass) 
 }
 
 static GstDevice* newStandinDevice(CameraRef camera) {
-    GstStructure* properties =
-        gst_structure_new("palmcuestandin", "device.path", G_TYPE_STRING, camera->spec.path.c_str(),
-                          "device.api", G_TYPE_STRING, "palmcue-standin", nullptr);
-    if (camera->spec.isDefault)
+    GstStructure* properties = gst_structure_new("palmcuestandin", "device.path", G_TYPE_STRING,
+                                                 camera->setup.path.c_str(), "device.api",
+                                                 G_TYPE_STRING, "palmcue-standin", nullptr);
+    if (camera->setup.isDefault)
         gst_structure_set(properties, "is-default", G_TYPE_BOOLEAN, TRUE, nullptr);
-    GstCaps* caps = palmcue::standin::capsOf(camera->spec);
+    GstCaps* caps = palmcue::standin::capsOf(camera->setup);
     auto* device = static_cast<PalmcueStandinDevice*>(g_object_new(
-        palmcue_standin_device_get_type(), "display-name", camera->spec.name.c_str(),
+        palmcue_standin_device_get_type(), "display-name", camera->setup.name.c_str(),
         "device-class", "Video/Source", "caps", caps, "properties", properties, nullptr));
     gst_caps_unref(caps);
     gst_structure_free(properties);
@@ -546,7 +546,7 @@ static PalmcueStandinDevice* findDevice(GstDeviceProvider* provider, const std::
     GST_OBJECT_LOCK(provider);
     for (GList* item = provider->devices; item && !found; item = item->next) {
         auto* device = static_cast<PalmcueStandinDevice*>(item->data);
-        if ((*device->camera)->spec.path == path)
+        if ((*device->camera)->setup.path == path)
             found = static_cast<PalmcueStandinDevice*>(gst_object_ref(device));
     }
     GST_OBJECT_UNLOCK(provider);
@@ -561,23 +561,23 @@ static void unplugFrom(GstDeviceProvider* provider, const std::string& path) {
     }
 }
 
-static void plugInto(GstDeviceProvider* provider, const palmcue::standin::CameraSpec& spec) {
-    unplugFrom(provider, spec.path);
+static void plugInto(GstDeviceProvider* provider, const palmcue::standin::CameraSetup& setup) {
+    unplugFrom(provider, setup.path);
     // The provider takes the floating reference.
-    gst_device_provider_device_add(provider, newStandinDevice(std::make_shared<Camera>(spec)));
+    gst_device_provider_device_add(provider, newStandinDevice(std::make_shared<Camera>(setup)));
 }
 
-static palmcue::standin::CameraSpec environmentCamera(int index) {
-    palmcue::standin::CameraSpec spec;
-    spec.path = "/dev/video-standin" + std::to_string(index);
-    spec.name = "Stand-in Camera " + std::to_string(index + 1);
-    spec.isDefault = index == 0;
+static palmcue::standin::CameraSetup environmentCamera(int index) {
+    palmcue::standin::CameraSetup setup;
+    setup.path = "/dev/video-standin" + std::to_string(index);
+    setup.name = "Stand-in Camera " + std::to_string(index + 1);
+    setup.isDefault = index == 0;
     if (const char* picture = g_getenv("PALMCUE_STANDIN_PICTURE"))
-        spec.picture = picture;
-    spec.busy = g_strcmp0(g_getenv("PALMCUE_STANDIN_BUSY"), "1") == 0;
+        setup.picture = picture;
+    setup.busy = g_strcmp0(g_getenv("PALMCUE_STANDIN_BUSY"), "1") == 0;
     if (const char* delay = g_getenv("PALMCUE_STANDIN_START_DELAY_MS"))
-        spec.startDelayMs = std::atoi(delay);
-    return spec;
+        setup.startDelayMs = std::atoi(delay);
+    return setup;
 }
 
 // Plugs the first camera in while the plug file exists and out while it does not.
@@ -585,17 +585,17 @@ static gpointer watchPlugFile(gpointer data) {
     auto* self = static_cast<PalmcueStandinProvider*>(data);
     auto* provider = GST_DEVICE_PROVIDER(self);
     const std::string file = g_getenv("PALMCUE_STANDIN_PLUG_FILE");
-    const palmcue::standin::CameraSpec spec = environmentCamera(0);
-    PalmcueStandinDevice* existing = findDevice(provider, spec.path);
+    const palmcue::standin::CameraSetup setup = environmentCamera(0);
+    PalmcueStandinDevice* existing = findDevice(provider, setup.path);
     bool plugged = existing != nullptr;
     if (existing)
         gst_object_unref(existing);
     while (!*self->stopWatch) {
         const bool present = g_file_test(file.c_str(), G_FILE_TEST_EXISTS);
         if (present && !plugged)
-            plugInto(provider, spec);
+            plugInto(provider, setup);
         else if (!present && plugged)
-            unplugFrom(provider, spec.path);
+            unplugFrom(provider, setup.path);
         plugged = present;
         g_usleep(100 * 1000);
     }
@@ -731,10 +731,10 @@ void registerInProcess() {
         g_error("the stand-in camera could not be registered");
 }
 
-void plug(const CameraSpec& spec) {
+void plug(const CameraSetup& setup) {
     GstDeviceProvider* p = provider();
     g_assert(p);
-    plugInto(p, spec);
+    plugInto(p, setup);
     gst_object_unref(p);
 }
 
@@ -751,7 +751,7 @@ void unplugAll() {
         return;
     GList* devices = palmcueStandinProviderProbe(p);
     for (GList* item = devices; item; item = item->next)
-        unplugFrom(p, (*static_cast<PalmcueStandinDevice*>(item->data)->camera)->spec.path);
+        unplugFrom(p, (*static_cast<PalmcueStandinDevice*>(item->data)->camera)->setup.path);
     g_list_free_full(devices, gst_object_unref);
     gst_object_unref(p);
 }

@@ -33,7 +33,7 @@ struct Mode {
 // 1280x720@30 and 1920x1080@30, and the same sizes in NV12 and I420 at the YUYV rates.
 std::vector<Mode> typicalWebcamModes();
 
-struct CameraSpec {
+struct CameraSetup {
     std::string path = "/dev/video-standin0"; // "device.path", which Qt uses as the camera id
     std::string name = "Stand-in Camera";
     std::vector<Mode> modes = typicalWebcamModes();
@@ -62,8 +62,8 @@ const char* formatName(PixelFormat format); // "YUY2", "NV12", "I420", "MJPEG"
 // from plug().
 void registerInProcess();
 
-// Adds a camera as if it were plugged in; a camera already at spec.path is unplugged first.
-void plug(const CameraSpec& spec);
+// Adds a camera as if it were plugged in; a camera already at setup.path is unplugged first.
+void plug(const CameraSetup& setup);
 // Removes the camera: elements streaming from it fail with a read error, as an unplugged
 // webcam's do. Nothing happens if no camera has that path.
 void unplug(const std::string& path);
