@@ -1,5 +1,6 @@
 #include "PalmcueApp/QuitOnSignal.h"
 
+#include <cerrno>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -12,8 +13,10 @@ namespace {
 int signalPipe[2] = {-1, -1};
 
 void onSignal(int signal) {
+    const int savedErrno = errno; // the interrupted code may be about to read it
     const char byte = char(signal);
     [[maybe_unused]] const ssize_t written = ::write(signalPipe[1], &byte, 1);
+    errno = savedErrno;
 }
 
 } // namespace

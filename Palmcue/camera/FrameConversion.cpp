@@ -204,16 +204,16 @@ std::string describeFrame(QVideoFrameFormat::PixelFormat format, int width, int 
 
 Result<ImageView> convertToBgra(const FrameLayout& layout, std::span<const PlaneView> planes,
                                 std::vector<std::uint8_t>& scratch) {
-    const std::string name = describeFrame(layout.format, layout.width, layout.height);
+    const auto name = [&] { return describeFrame(layout.format, layout.width, layout.height); };
     if (layout.width <= 0 || layout.height <= 0 || layout.width > kMaxSide ||
         layout.height > kMaxSide)
-        return failure("unusable frame size " + name);
+        return failure("unusable frame size " + name());
     const int expected = expectedPlanes(layout.format);
     if (expected == 0)
-        return failure("unsupported frame format " + name);
+        return failure("unsupported frame format " + name());
     if (static_cast<int>(planes.size()) != expected)
         return failure("unexpected plane layout (" + std::to_string(planes.size()) +
-                       " planes) in " + name);
+                       " planes) in " + name());
     if (layout.format == QVideoFrameFormat::Format_Jpeg)
         return decodeJpeg(layout, planes, scratch);
     return convertPlanes(layout, planes, scratch);

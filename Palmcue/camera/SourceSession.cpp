@@ -40,27 +40,26 @@ std::string SourceSession::activeFormat() const {
 Result<void> SourceSession::startRunning() {
     if (QThread::currentThread() == thread())
         return failure("the camera start must not block the main thread");
-    auto attempt =
-        std::make_shared<StartAttempt>(startRequests_.fetch_add(1, std::memory_order_acq_rel) + 1);
+    if (startRequested_.exchange(true, std::memory_order_acq_rel))
+        return failure("the camera session was started before");
     QPointer<SourceSession> self(this);
-    mainThreadMailbox().post([self, attempt] {
+    mainThreadMailbox().post([self, attempt = start_] {
         if (self)
-            self->begin(attempt);
+            self->begin();
         else
             attempt->answer(failure("the camera session was closed"));
     });
-    // The wait has its own deadline, so that it ends even if the main thread never answers
-    // (the application quitting while a camera starts).
-    Result<void, StartAttempt::Fault> started = attempt->wait(source_->startTimeout());
+    // The wait has its own deadline, so that it ends even if the main thread never answers.
+    Result<void, StartAttempt::Fault> started = start_->wait(source_->startTimeout());
     if (started)
         return {};
     switch (started.fault()) {
     case StartAttempt::Fault::Failed:
         break;
     case StartAttempt::Fault::TimedOut:
-        mainThreadMailbox().post([self, attempt] {
+        mainThreadMailbox().post([self] {
             if (self)
-                self->abandon(attempt);
+                self->abandon();
         });
         return failure("no picture within " +
                        QString::number(source_->startTimeout().count() / 1000.0).toStdString() +
@@ -69,45 +68,27 @@ Result<void> SourceSession::startRunning() {
     return failure(started.error());
 }
 
-void SourceSession::begin(const std::shared_ptr<StartAttempt>& attempt) {
-    if (attempt->number() <= cancelledRequests_) {
-        attempt->answer(failure("stopped while starting"));
+void SourceSession::begin() {
+    if (stopped_) {
+        start_->answer(failure("stopped while starting"));
         return;
-    }
-    switch (state_) {
-    case State::Running:
-        attempt->answer({});
-        return;
-    case State::Starting:
-        attempt->answer(failure("the camera is already starting"));
-        return;
-    case State::Idle:
-    case State::Failed:
-        break;
     }
     state_ = State::Starting;
-    attempt_ = attempt;
     source_->start(); // may fail at once, through onFailure()
 }
 
-void SourceSession::abandon(const std::shared_ptr<StartAttempt>& attempt) {
-    if (attempt_ != attempt || state_ != State::Starting)
+void SourceSession::abandon() {
+    if (state_ != State::Starting)
         return;
-    attempt_.reset();
     state_ = State::Idle;
     source_->stop();
 }
 
-void SourceSession::answerStart(Result<void> started) {
-    if (attempt_)
-        attempt_->answer(std::move(started));
-    attempt_.reset();
-}
-
 void SourceSession::stopRunning() {
-    // A start requested but not begun yet is cancelled too.
-    cancelledRequests_ = startRequests_.load(std::memory_order_acquire);
-    answerStart(failure("stopped while starting"));
+    // Final, and answered here rather than when the start reaches the main thread: a start
+    // that has not got there yet (or never will, the program ending) learns of it at once.
+    stopped_ = true;
+    start_->answer(failure("stopped while starting"));
     state_ = State::Idle;
     source_->stop();
     preview_->present(QVideoFrame());
@@ -116,7 +97,7 @@ void SourceSession::stopRunning() {
 bool SourceSession::acceptsFrame() {
     if (state_ == State::Starting) {
         state_ = State::Running;
-        answerStart({});
+        start_->answer({});
     }
     return state_ == State::Running;
 }
@@ -143,7 +124,7 @@ void SourceSession::onFailure(const std::string& reason) {
     if (state_ == State::Starting) {
         state_ = State::Failed;
         source_->stop();
-        answerStart(failure(reason));
+        start_->answer(failure(reason));
         return;
     }
     if (state_ != State::Running)

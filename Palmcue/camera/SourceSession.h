@@ -38,15 +38,14 @@ public:
 
     // Main thread: a start has begun and is waiting for the first frame.
     bool isStarting() const { return state_ == State::Starting; }
-    // Any thread: how many times startRunning() has been called.
-    std::uint64_t startRequests() const { return startRequests_.load(std::memory_order_acquire); }
+    // Any thread: whether startRunning() has been called.
+    bool startRequested() const { return startRequested_.load(std::memory_order_acquire); }
 
 private:
     enum class State { Idle, Starting, Running, Failed };
 
-    void begin(const std::shared_ptr<StartAttempt>& attempt);
-    void abandon(const std::shared_ptr<StartAttempt>& attempt);
-    void answerStart(Result<void> started);
+    void begin();
+    void abandon();
     void onFrame(const QVideoFrame& frame);
     void onPicture(std::shared_ptr<const PixelBuffer> buffer, const QVideoFrame& preview);
     void onFailure(const std::string& reason);
@@ -55,9 +54,12 @@ private:
 
     std::unique_ptr<FrameSource> source_;
     State state_ = State::Idle;
-    std::shared_ptr<StartAttempt> attempt_; // while Starting
-    std::atomic<std::uint64_t> startRequests_{0};
-    std::uint64_t cancelledRequests_ = 0; // requests up to this number were stopped
+    // A session starts once: the engine builds a new one for every Start, and a stop is final.
+    // The attempt is made here, on the main thread, so that a stop can answer it even before
+    // the worker's start has begun.
+    const std::shared_ptr<StartAttempt> start_ = std::make_shared<StartAttempt>();
+    std::atomic<bool> startRequested_{false};
+    bool stopped_ = false;
     std::function<void(const std::string&)> failureHandler_;
     VideoDataOutput output_;
     PreviewLayer* preview_; // child

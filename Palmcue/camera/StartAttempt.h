@@ -7,7 +7,6 @@
 
 #include <atomic>
 #include <chrono>
-#include <cstdint>
 #include <semaphore>
 #include <string>
 
@@ -15,11 +14,6 @@ namespace palmcue::camera {
 
 class StartAttempt {
 public:
-    explicit StartAttempt(std::uint64_t number) : number_(number) {}
-
-    // Which start request this is; the session counts them to tell which ones a stop cancels.
-    std::uint64_t number() const { return number_; }
-
     // Main thread only: the camera runs, or why it cannot. The first answer counts; false when
     // the attempt was already answered or its waiter has given up.
     bool answer(Result<void> started);
@@ -34,7 +28,6 @@ public:
 private:
     enum class Outcome { Pending, Running, Failed, TimedOut };
 
-    const std::uint64_t number_;
     std::atomic<Outcome> outcome_{Outcome::Pending};
     std::string error_; // written before a Failed outcome is published, read after it is seen
     std::binary_semaphore answered_{0};

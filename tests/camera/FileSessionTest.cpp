@@ -232,13 +232,29 @@ TEST_F(VideoFileTest, StopWhileStartingEndsTheStart) {
     // The start cannot complete before this thread runs events: a video runs from its
     // first frame, and the start itself is queued here.
     auto* session = static_cast<SourceSession*>(camera.get());
-    while (session->startRequests() == 0)
+    while (!session->startRequested())
         QThread::yieldCurrentThread();
     camera->stopRunning();
     ASSERT_TRUE(waitUntil([&] { return result.load() >= 0; }, 20000));
     EXPECT_EQ(result.load(), 0);
     EXPECT_EQ(error, "stopped while starting");
     EXPECT_FALSE(camera->isRunning());
+}
+
+// Stop can come before the worker has even begun the start (the engine queues it on the pool
+// and the user presses Stop at once): the camera must not start afterwards, and the worker
+// must not wait for an answer that only the main thread could give (at quit it never would).
+TEST_F(FileSessionTest, AStopBeforeTheStartHasBegunEndsIt) {
+    auto camera = session(imagePath_);
+    ASSERT_TRUE(camera);
+    camera->setSampleBufferDelegate(&delegate_, &queue_);
+    camera->stopRunning();
+    std::string error;
+    EXPECT_FALSE(startOnPool(*camera, error));
+    EXPECT_EQ(error, "stopped while starting");
+    settle(queue_);
+    EXPECT_FALSE(camera->isRunning());
+    EXPECT_EQ(delegate_.frames, 0);
 }
 
 } // namespace
