@@ -90,19 +90,28 @@ void FileCameraSource::fail(const std::string& reason) {
 
 bool FileCameraSource::checkFilePresent() {
     // A played file stays readable after it is deleted; a camera that is gone should not.
-    if (QFileInfo::exists(path_))
+    if (QFileInfo::exists(path_)) {
+        sinceCheck_.start();
         return true;
+    }
     fail("cannot open " + path_.toStdString() + ": the file was removed");
     return false;
 }
 
+bool FileCameraSource::stillPresent() {
+    constexpr qint64 kCheckEveryMs = 250;
+    if (sinceCheck_.isValid() && sinceCheck_.elapsed() < kCheckEveryMs)
+        return true;
+    return checkFilePresent();
+}
+
 void FileCameraSource::onVideoFrame(const QVideoFrame& frame) {
-    if (started_ && frame.isValid() && checkFilePresent())
+    if (started_ && frame.isValid() && stillPresent())
         Q_EMIT frameArrived(frame);
 }
 
 void FileCameraSource::showStill() {
-    if (started_ && checkFilePresent())
+    if (started_ && stillPresent())
         Q_EMIT pictureArrived(stillBuffer_, stillFrame_);
 }
 

@@ -4,6 +4,7 @@
 
 #include "camera/FrameSource.h"
 
+#include <QElapsedTimer>
 #include <QImage>
 #include <QVideoFrame>
 
@@ -34,12 +35,15 @@ public:
 private:
     // False (and the failure reported) when the file has gone.
     bool checkFilePresent();
+    // The same, looked up at most a few times a second rather than for each of 30 frames.
+    bool stillPresent();
     void fail(const std::string& reason);
     void onVideoFrame(const QVideoFrame& frame);
     void showStill();
 
     QString path_;
     bool started_ = false;
+    QElapsedTimer sinceCheck_; // since the file was last found
     // Still image: one buffer and one preview frame, shared by every tick.
     std::shared_ptr<const ImagePixelBuffer> stillBuffer_;
     QVideoFrame stillFrame_;
