@@ -72,9 +72,9 @@ struct Mark {
     std::map<QByteArray, double> threads;
 };
 
-// The threads that used the most CPU between the marks, as shares of one core; threads that
-// ended meanwhile are left out.
-void printThreads(const Mark& from, const Mark& to) {
+// CPU of each thread between the marks, as shares of one core, most first; threads that ended
+// meanwhile are left out.
+std::vector<std::pair<double, QByteArray>> threadShares(const Mark& from, const Mark& to) {
     const double seconds = (to.ms - from.ms) / 1000.0;
     std::vector<std::pair<double, QByteArray>> shares;
     for (const auto& [name, cpu] : to.threads) {
@@ -83,13 +83,28 @@ void printThreads(const Mark& from, const Mark& to) {
             100.0 * (cpu - (before == from.threads.end() ? 0.0 : before->second)) / seconds, name);
     }
     std::sort(shares.rbegin(), shares.rend());
+    return shares;
+}
+
+void printThreads(const std::vector<std::pair<double, QByteArray>>& shares) {
     std::printf("threads:");
     for (std::size_t i = 0; i < shares.size() && i < 8; ++i)
         std::printf(" %s=%.1f%%", shares[i].second.constData(), shares[i].first);
     std::printf("\n");
 }
 
+// GStreamer names its streaming threads "element:pad". With a camera file they read and
+// decode the file, work that a camera and its driver do instead.
+double pipelineShare(const std::vector<std::pair<double, QByteArray>>& shares) {
+    double sum = 0.0;
+    for (const auto& [share, name] : shares)
+        if (name.contains(':'))
+            sum += share;
+    return sum;
+}
+
 void printSummary(const QString& file, const Mark& from, const Mark& to, int hogs) {
+    const double pipelineCpu = pipelineShare(threadShares(from, to));
     const DetectionCosts::Totals step = to.costs.since(from.costs);
     const double seconds = (to.ms - from.ms) / 1000.0;
     const double programCpu = 100.0 * (to.cpu - from.cpu) / seconds;
@@ -97,16 +112,19 @@ void printSummary(const QString& file, const Mark& from, const Mark& to, int hog
     const double perFrame =
         step.frames ? std::chrono::duration<double, std::milli>(step.cpu).count() / step.frames
                     : 0.0;
-    std::printf(
-        "summary: file=%s hogs=%d seconds=%.1f program_cpu%%=%.1f inference_cpu%%=%.1f "
-        "ratio=%.2f frames=%llu with_hand=%llu inference_ms_per_frame=%.1f "
-        "rss_MiB=%.1f peak_rss_MiB=%.1f p50_ms=%.1f p90_ms=%.1f p99_ms=%.1f "
-        "load=%s\n",
-        qPrintable(QFileInfo(file).fileName()), hogs, seconds, programCpu, stepCpu,
-        stepCpu > 0 ? programCpu / stepCpu : 0.0, static_cast<unsigned long long>(step.frames),
-        static_cast<unsigned long long>(step.framesWithHand), perFrame,
-        statusField("VmRSS:") / 1024.0, statusField("VmHWM:") / 1024.0, step.percentileMs(0.5),
-        step.percentileMs(0.9), step.percentileMs(0.99), palmcue::bench::loadAverage().c_str());
+    std::printf("summary: file=%s hogs=%d seconds=%.1f program_cpu%%=%.1f inference_cpu%%=%.1f "
+                "ratio=%.2f pipeline_cpu%%=%.1f ratio_without_pipeline=%.2f frames=%llu "
+                "with_hand=%llu inference_ms_per_frame=%.1f "
+                "rss_MiB=%.1f peak_rss_MiB=%.1f p50_ms=%.1f p90_ms=%.1f p99_ms=%.1f "
+                "load=%s\n",
+                qPrintable(QFileInfo(file).fileName()), hogs, seconds, programCpu, stepCpu,
+                stepCpu > 0 ? programCpu / stepCpu : 0.0, pipelineCpu,
+                stepCpu > 0 ? (programCpu - pipelineCpu) / stepCpu : 0.0,
+                static_cast<unsigned long long>(step.frames),
+                static_cast<unsigned long long>(step.framesWithHand), perFrame,
+                statusField("VmRSS:") / 1024.0, statusField("VmHWM:") / 1024.0,
+                step.percentileMs(0.5), step.percentileMs(0.9), step.percentileMs(0.99),
+                palmcue::bench::loadAverage().c_str());
 }
 
 } // namespace
@@ -198,7 +216,7 @@ int main(int argc, char** argv) {
         if (ms >= seconds * 1000LL) {
             if (summary && start) {
                 const Mark end = mark();
-                printThreads(*start, end);
+                printThreads(threadShares(*start, end));
                 printSummary(cameraFile, *start, end, hogCount);
             }
             QApplication::quit();

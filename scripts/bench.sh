@@ -84,9 +84,9 @@ table=$(awk '
     function v(k) { for (i = 2; i <= NF; ++i) { split($i, p, "="); if (p[1] == k) return p[2] } return "?" }
     /^summary:/ {
         load = $0; sub(/.* load=/, "", load)
-        printf "| %s | %s | %s | %s | **%s** | %s (%s) | %s | %s | %s | %s | %s | %s |\n",
+        printf "| %s | %s | %s | %s | **%s** | %s | %s | %s (%s) | %s | %s | %s | %s | %s | %s |\n",
             v("file"), v("hogs") == "0" ? "no" : "yes", v("program_cpu%"), v("inference_cpu%"),
-            v("ratio"), v("frames"), v("with_hand"), v("inference_ms_per_frame"), v("rss_MiB"),
+            v("ratio"), v("pipeline_cpu%"), v("ratio_without_pipeline"), v("frames"), v("with_hand"), v("inference_ms_per_frame"), v("rss_MiB"),
             v("p50_ms"), v("p90_ms"), v("p99_ms"), load
     }' <<<"$summaries")
 
@@ -116,19 +116,22 @@ fi
     echo "## The running program"
     echo
     echo "\`palmcue-bench-app --camera-file FILE --seconds 30 --every 10 --summary [--hogs 2]\`"
-    echo "runs the whole program (the same window, services and detector as \`palmcue\`,"
-    echo "offscreen, so no preview is drawn) with detection started, on three 1280x720, 30 fps"
+    echo "runs the whole program (the same window, services and detector as \`palmcue\`; offscreen,"
+    echo "where Qt Quick's software renderer draws the window, preview included, into memory) with"
+    echo "detection started, on three 1280x720, 30 fps"
     echo "camera files: raw YUYV of a raised index finger (\`hand-yuyv.avi\`), the H.264 video of"
     echo "\`scripts/make-test-video.sh\` (hand photos and empty frames, two seconds each,"
     echo "\`hands.mp4\`) and raw YUYV of an empty grey picture (\`nohand-yuyv.avi\`). Over the run"
     echo "less its first 5 s: the whole program's CPU (share of one core), the CPU of the"
     echo "hand-pose step on the frames it analysed (thread CPU time around \`detect()\`, every"
-    echo "thread that works on it), their ratio, frames analysed (with a hand), the step's CPU per"
-    echo "frame, resident memory at the end, and the step's wall time percentiles. \"Under load\":"
-    echo "two other processes spin on the CPU meanwhile."
+    echo "thread that works on it), their ratio; the CPU of the camera file's GStreamer streaming"
+    echo "threads (reading and decoding the file: a camera and its driver do that work instead)"
+    echo "and the ratio without them; frames analysed (with a hand), the step's CPU per frame,"
+    echo "resident memory at the end, and the step's wall time percentiles. \"Under load\": two"
+    echo "other processes spin on the CPU meanwhile."
     echo
-    echo "| file | under load | program CPU % | hand-pose CPU % | ratio | frames (hand) | ms CPU / frame | RSS MiB | p50 ms | p90 ms | p99 ms | load average |"
-    echo "|---|---|---|---|---|---|---|---|---|---|---|---|"
+    echo "| file | under load | program CPU % | hand-pose CPU % | ratio | file pipeline CPU % | ratio without it | frames (hand) | ms CPU / frame | RSS MiB | p50 ms | p90 ms | p99 ms | load average |"
+    echo "|---|---|---|---|---|---|---|---|---|---|---|---|---|---|"
     echo "$table"
     echo
     echo "Each run in full: every 10 s the CPU share over the last 10 s, resident memory, open"
