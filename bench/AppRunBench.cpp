@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Runs the whole program in one process (the same AppDelegate as palmcue, offscreen unless a
 // display is set), starts detection on a camera file and samples what the process costs:
 // CPU share, resident memory, open files and threads, frames analysed and launches. At the

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Small pieces the benchmarks share: the process's CPU time, the load average, and processes
 // that keep the cores busy for the "under load" figures.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // palmcue-bench-handpose [--threads N] [--iterations N] [--interval MS] [--hogs N]
 //                        [--photo FILE | --no-hand]
 // Runs MediaPipeHandPose::detect on a 1280×720 BGRA frame (a hand photo from ../shared/hands

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Defaults for the sanitizer builds, linked into every executable of the project. Without a
 // sanitizer these functions are never called.
 //

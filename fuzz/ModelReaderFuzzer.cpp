@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Feeds arbitrary bytes to the TFLite reader; graphs it accepts are imported into XNNPACK and
 // run when small, so that anything the reader lets through is also safe for the importer.
 #include "handpose/TfliteReader.h"

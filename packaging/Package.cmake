@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: Apache-2.0
 # `make package`: a Debian package of what `cmake --install` installs, under /usr.
 #
 # Depends: the shared libraries the program links (found by dpkg-shlibdeps), plus what it

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: Apache-2.0
 # Runs the project's benchmarks on this machine and writes BENCHMARKS.md.
 #   scripts/bench.sh [BUILD_DIR]     (make bench)
 # The figures are only as good as the machine is quiet: the load average is recorded with each.

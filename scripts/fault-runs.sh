@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: Apache-2.0
 # Fault runs: the whole program (offscreen) on a photo of a raised index finger while one thing
 # at a time goes wrong. Each run prints its last samples; the program must keep running and say
 # what is wrong in its status or debug line.

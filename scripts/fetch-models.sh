@@ -1,4 +1,5 @@
 #!/bin/sh
+# SPDX-License-Identifier: Apache-2.0
 # fetch-models.sh DEST_DIR [CACHE_DIR]
 # Installs the MediaPipe hand models into DEST_DIR: hand_landmark_full.tflite straight from the
 # npm package @mediapipe/hands, palm_detection_full.tflite cut out of the package's packed asset

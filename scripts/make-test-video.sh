@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: Apache-2.0
 # Makes a 1280x720, 30 fps H.264 video of hand photos from ../shared/hands, each shown for two
 # seconds and followed by two seconds of an empty frame: the input of the soak and CPU runs.
 #   scripts/make-test-video.sh OUT.mp4

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: Apache-2.0
 # Sourced by the benchmark and soak scripts: points the program's XDG folders into WORK, so a
 # run touches nothing of the user's, and gives it a harmless "Messages" (the index finger's
 # application) that starts `true`.

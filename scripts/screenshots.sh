@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: Apache-2.0
 # Pictures of the main window for the documentation, taken from the built program under Xvfb
 # with a hand photo as the camera. Builds nothing.
 #

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: Apache-2.0
 # Installs what Palm&Cue needs on Debian 12 and fetches the hand models. Idempotent: quick
 # when everything is already there.
 #   scripts/setup.sh BUILD_DIR

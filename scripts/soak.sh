@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: Apache-2.0
 # Soak run: the whole program under AddressSanitizer on a looping 1280x720, 30 fps video of
 # hand photos and empty frames, for MINUTES minutes (default 10). Prints a sample every 30 s
 # (CPU share, resident memory, open files, threads) and LeakSanitizer's verdict at the end.

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: Apache-2.0
 # Builds and runs the whole test suite three times: a plain build, one under
 # AddressSanitizer + UndefinedBehaviorSanitizer, and the threaded tests under ThreadSanitizer;
 # then gives the model reader's fuzzer (built with clang) a short run on its corpus.

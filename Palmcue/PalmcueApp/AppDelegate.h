@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Owns the program's one window and everything behind it: the real services, the one
 // HandDetector and the Qt Quick view of the main screen. The window is built once and kept
 // for the life of the program; closing it only hides it, and detection goes on meanwhile.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The program's command line: a picture or video file as the camera (for demonstrations and
 // for running without one), asking the running instance to quit, and the usual --help and
 // --version.

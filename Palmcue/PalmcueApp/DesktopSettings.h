@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The desktop's settings program, as far as the permission screen needs it: the page closest
 // to camera privacy that the running desktop offers, and, where there is none, how to get
 // access to the camera on Linux. Exposed to QML as `desktop`.

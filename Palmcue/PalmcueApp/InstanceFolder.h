@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Where the single-instance socket and its lock live: a folder that only this user can enter,
 // with a path short enough for a Unix socket address (108 bytes with the terminating zero).
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Turns SIGTERM, SIGINT and SIGHUP (log-out, Ctrl+C, a closed terminal) into received() on
 // the main thread, so that the program can stop the camera and end in order. A signal that
 // was ignored when the program started (`nohup palmcue &` ignores SIGHUP) stays ignored.

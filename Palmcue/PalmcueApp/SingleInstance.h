@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // One running Palm&Cue per user. Starting the program again while it runs asks the running
 // one to show its window (the Linux form of reopening an application from the dock) and ends
 // the new process; `palmcue --quit` asks it to quit.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The time from the start of the process to the first frame of the main window on screen, and
 // how the hand models loaded. Printed only when PALMCUE_REPORT_STARTUP=1, so that the program
 // stays silent otherwise.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The icon in the desktop's system tray: the way back to a closed window, and the way to end
 // the program, which keeps running (and detecting) while its window is closed.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Palm&Cue: opens the application mapped to a finger held up to the camera.
 #include "PalmcueApp/AppDelegate.h"
 #include "PalmcueApp/CommandLine.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The list of installed applications: a walk over the application folders, each .desktop
 // file judged by a rule from the platform layer, sorted by name. Kept free of any desktop
 // library so that it runs on temporary folders in tests.

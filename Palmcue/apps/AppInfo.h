@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // One installed application as the picker lists it.
 #pragma once
 

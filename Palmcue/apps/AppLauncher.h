@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Opens the application a finger is mapped to: the mapping text is tried first as an
 // application identifier, then as a display name in a fresh catalogue.
 #pragma once

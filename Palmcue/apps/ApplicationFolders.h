@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Where desktop entries live, after the XDG base directory rules.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The time of day as the launch log writes it: hours, minutes and seconds in the pattern a
 // locale uses for them (the "jms" skeleton), e.g. "3:07:09 PM" in en_US, "15:07:09" in de_DE.
 #pragma once

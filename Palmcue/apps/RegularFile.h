@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Reading the files that desktop entries point at, which may be anything: opening a FIFO
 // blocks until someone writes to it, opening a device may act on the device, and a huge file
 // eats memory. Only regular files are read, and only up to a size limit.

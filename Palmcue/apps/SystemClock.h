@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The real clock: steady time for holds and cooldowns, local wall time for the log.
 #pragma once
 

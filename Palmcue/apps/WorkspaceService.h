@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The desktop's view of applications: finding one by its identifier and opening one. The
 // GIO implementation lives in desktop/; tests use fakes.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Which of a camera's formats a session asks for, and how the debug line names it.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Whether this user may use the camera. Linux has no permission prompt: the video device
 // nodes carry group and access-list rules, and a node that refuses to open with EACCES is the
 // Linux form of a refused camera permission.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The errors of Qt Multimedia's GStreamer camera pipeline. Qt 6.4 drops them: a busy device,
 // an unplugged one or a failed negotiation leave QCamera active, with no frames and no error.
 // A GStreamer tracer hook sees every error message posted in the process; those that come from

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // A camera that shows a video file or a still image (the --camera-file option).
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // A video file or a still image shown as a live camera, for demos and tests. Frames take the
 // same path as a real camera's: preview layer, pixel buffers, detection queue.
 #pragma once

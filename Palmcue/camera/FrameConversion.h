@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Turns the planes of a camera frame, laid out as the camera delivered them (any stride), into
 // the BGRA picture the hand-pose detector reads. Sizes are checked before any conversion reads
 // a plane, so a short or oddly laid out frame gives an error, never a read past its end.

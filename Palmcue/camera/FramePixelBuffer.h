@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The picture of one camera or video frame as it travels to the detection thread. It holds the
 // QVideoFrame itself, which shares the camera's buffer rather than copying it, so a frame that
 // is never analysed costs nothing beyond what the preview needs; an analysed one is mapped and

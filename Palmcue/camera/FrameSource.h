@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Something that produces the frames of a capture session: a camera, a video file, a still
 // image. It lives on the main thread and reports there, through its signals; whether it counts
 // as started, and what happens to its frames, is the session's business (SourceSession).

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // GStreamer tracer hooks: functions GStreamer calls at given points of every pipeline in the
 // process (an element posting a message, a bin gaining an element...), on whichever thread
 // gets there, for as long as the process runs.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // A picture that is already decoded: a still image shown as a camera, or a frame Qt converted.
 // Immutable once built, so one instance can be shared by every frame that shows it.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The live picture of a session for the preview panel. QML hands over the videoSink of its
 // VideoOutput, which mirrors the picture and crops it to fill the panel.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The system's default camera, through Qt Multimedia.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // A real camera through Qt Multimedia: QCamera into a QMediaCaptureSession, with a QVideoSink
 // as the frame tap, asking the camera for the format chooseCameraFormat() picks.
 #pragma once

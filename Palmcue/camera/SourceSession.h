@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The CaptureSession of this folder: runs one FrameSource, counts it as running from its first
 // frame, turns its faults into a failed start or a failure report, and passes its frames to
 // the preview layer and, through the video data output, to the detection queue.

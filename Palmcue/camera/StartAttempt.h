@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // One blocking start of a capture session: a worker thread waits while the main thread finds
 // out how the start went. The answer travels through an atomic and a semaphore, so the waiting
 // thread sleeps until it is answered (or its time is up) without polling and without a lock.

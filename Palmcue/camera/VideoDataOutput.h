@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The frame output of a capture session: hands each frame to the sample-buffer delegate on
 // the delegate's queue.
 //

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Serves the icon of a desktop entry to QML: image://appicon/<percent-encoded .desktop path>.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The naming rule for the catalogue on GIO, and the catalogue the app uses.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Finding and opening desktop entries through GIO.
 #pragma once
 

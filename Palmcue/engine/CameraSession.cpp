@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Camera permission and the capture session's start and stop.
 #include "engine/HandDetector.h"
 #include "engine/Mailbox.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Turns one detected hand into a reading of its five fingers and picks out a finger raised
 // alone. Pure functions: no state, no history between frames.
 #pragma once

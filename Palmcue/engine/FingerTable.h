@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The fixed per-finger tables. Finger index 0..4: Thumb, Index, Middle, Ring, Pinky.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Frame analysis: on the detection queue, every third frame with a picture goes through
 // hand-pose detection and the classifier; the results are published on the main thread.
 #include "engine/FrameVerdict.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // What one analysed picture shows: detection asks for at most one hand, the first hand found
 // is classified, and the finger raised alone is picked out. The application and the analyser
 // tool both judge frames through judgeFrame(), so the tool reports exactly what the

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The one model object: observable detection state, settings, finger tables, the camera
 // session handles and the hold-to-launch bookkeeping.
 //

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Hold-to-launch: a finger raised alone for holdTime opens its application.
 #include "engine/HandDetector.h"
 

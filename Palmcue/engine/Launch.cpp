@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Opening the application mapped to a finger, with a cooldown per finger.
 #include "engine/HandDetector.h"
 

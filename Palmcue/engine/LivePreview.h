@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The live picture of a capture session, as the preview panel shows it: the panel hands over
 // the video sink of its picture, and the session's frames appear there.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Hands tasks to the thread a mailbox lives on, without locks: tasks go onto a lock-free
 // list and Qt's event queue only carries a wake-up with no payload. Keeping the payload out of
 // Qt's internally synchronised queue lets ThreadSanitizer see every hand-over.

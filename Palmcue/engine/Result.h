@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // What a service call gives back: its value, or the reason there is none. Where the caller
 // must tell failures apart (a missing camera from a broken one, say), the failure also carries
 // a kind. Reasons are written for the user: the caller puts them after a prefix of its own in

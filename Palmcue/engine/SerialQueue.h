@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // A serial work queue on a thread of its own: the detection queue "hand.detect".
 #pragma once
 

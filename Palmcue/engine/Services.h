@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The services the gesture engine relies on: hand-pose detection, camera capture,
 // application launching and time. The engine sees only these interfaces; the real
 // implementations live in handpose/, camera/, apps/ and desktop/, and the tests use fakes.

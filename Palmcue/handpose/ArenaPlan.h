@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Where each intermediate tensor of a network lives inside one shared buffer. XNNPACK's own
 // planner in Debian's snapshot only ever places a tensor after the memory of the tensors it
 // overlaps in time, so a chain of equal-sized tensors takes the sum of their sizes: 22 MB for

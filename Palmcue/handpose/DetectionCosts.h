@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // What the hand-pose step has cost since the detector was made: frames, CPU time and a
 // histogram of wall times. Written by the detection thread, read from any other (the
 // benchmarks sample it while the program runs); plain atomics, so a reading taken mid-frame

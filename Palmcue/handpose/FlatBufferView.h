@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Bounds-checked access to a FlatBuffers binary without generated code. Every offset, vtable,
 // length and field is checked against the buffer before it is read, so a truncated or hostile
 // file raises ModelError instead of reading outside the buffer.

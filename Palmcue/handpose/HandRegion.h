@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The rotated square around a hand that the landmark model looks at, derived from a palm
 // detection: turned so that the wrist-to-middle-knuckle line points up, enlarged to take in the
 // fingers and shifted towards them. All in frame pixels, y down.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Hand-pose detection with the MediaPipe palm-detection and hand-landmark models, run on
 // XNNPACK through our own TFLite importer. Each frame is judged on its own (no tracking): palm
 // detection on the letterboxed frame (and, when that finds no hand, once more on the frame

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The fault found in a model file. Thrown only inside the reader and the importer, and turned
 // into a message at their boundary: nothing outside handpose/ sees it.
 #pragma once

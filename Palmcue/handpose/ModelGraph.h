@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The in-memory form of a TFLite model after reading and validation: float32 tensors (fp16
 // weights already widened), operators in execution order with their options resolved. Both the
 // XNNPACK importer and the tests' reference interpreter run exactly this structure.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Turns the palm model's raw outputs into palm detections: anchor decoding, sigmoid scores and
 // weighted non-maximum suppression, as the model was trained to be read. Coordinates come out
 // normalised to the model's 192×192 input.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // One palm found by the detector: a box and seven keypoints (0 = wrist, 2 = middle-finger
 // knuckle), in whatever pixel or normalised units the stage that holds it works in.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Reads a TFLite flatbuffer into a validated ModelGraph. Only the float models of the hand
 // pipeline are in scope: float32 activations, float32 or float16 (behind DEQUANTIZE) weights and
 // the operators listed in OpKind. Anything else is refused with the file name and the fault.

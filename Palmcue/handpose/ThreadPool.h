@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The worker pool the hand models run on. Both networks share one pool: a pool per network
 // doubled the time per frame on a two-core machine.
 #pragma once

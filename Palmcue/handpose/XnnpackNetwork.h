@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // One model imported into an XNNPACK runtime. The runtime is built once and bound once to the
 // input, output and intermediate buffers owned here, so running it allocates nothing. The weights
 // live once, in XNNPACK's packed form: the graph's own copies of them are released after the build.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The picker's list of applications: icon, name, and a checkmark on each one that carries
 // the mapped name. A click reports the row's name; the picker does the rest.
 import QtQuick

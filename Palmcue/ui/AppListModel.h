@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The applications the picker lists, in the order given: one row each, with its `name` and
 // `path`.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The application picker: a popup over the finger grid card listing the installed
 // applications; a click maps the chosen one to the picker's finger.
 import QtQuick

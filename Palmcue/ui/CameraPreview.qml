@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The 240-high picture area (live video or "Camera off") with the finger overlay, and the
 // status row below it.
 import QtQuick

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // What the permission screen asks of the desktop: to open its camera settings page, and,
 // where that cannot be done, how to get access to the camera instead.
 #pragma once

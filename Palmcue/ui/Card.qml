@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The shared card frame: padding 14 and a translucent rounded background of radius 12.
 import QtQuick
 import QtQuick.Controls.Basic

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The detector's one-line diagnostic, at most two lines, cut at the end.
 import QtQuick
 import Palmcue.Ui

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The five finger rows with their mapped applications; raised fingers are highlighted. The
 // application picker hangs off the whole card.
 import QtQuick

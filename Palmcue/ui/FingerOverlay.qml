@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Over the picture while a finger is held: the hold bar and the finger -> app label, at the
 // bottom of the area.
 import QtQuick

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // One finger: badge, name, mapped application and the chevron that opens the picker.
 import QtQuick
 import QtQuick.Layouts

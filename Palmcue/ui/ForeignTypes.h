@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The engine's types as the views use them, registered in Palmcue.Ui so that qmlcachegen and
 // qmllint know every property a binding reads. Declared here rather than in the engine's
 // headers: the engine needs Qt Core only and knows nothing of QML.

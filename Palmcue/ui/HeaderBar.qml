@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Logo, title, the hint and the Start/Stop pill.
 import QtQuick
 import QtQuick.Layouts

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The live camera picture: a mirrored, aspect-filling VideoOutput clipped to radius 12. The
 // camera session's preview pushes its frames into our video sink once attached.
 import QtQuick

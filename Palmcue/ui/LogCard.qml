@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The recent launches, newest first.
 import QtQuick
 import QtQuick.Layouts

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // One launch in the log card: its time, the finger, and the application at the right edge.
 import QtQuick
 import QtQuick.Layouts

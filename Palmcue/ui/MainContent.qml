@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The scrolling column of cards that the main view shows once the camera may be used.
 import QtQuick
 import QtQuick.Layouts

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The root view of the main window: header bar, divider, then either the camera permission
 // screen or the scrolling column of cards. Everything is a binding on the detector's state
 // and on showPicker / pickerFinger, redrawn at once on each change (no transitions).

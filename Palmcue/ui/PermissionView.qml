@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Shown instead of the cards while camera access is missing.
 import QtQuick
 import QtQuick.Controls.Basic

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The picker's title: "Select app for " and the finger's name, then the finger's emoji in
 // the colour-emoji font.
 import QtQuick

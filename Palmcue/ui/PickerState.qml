@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The application picker's state, kept by the main view: whether it is open, for which
 // finger, and the applications it lists.
 import QtQml

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // A row of segments bound to one number: the segment whose value equals `value` exactly is
 // selected; a click reports the segment's value and leaves writing it to the owner.
 import QtQuick

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Hold time and cooldown, each picked from a fixed list.
 import QtQuick
 import QtQuick.Layouts

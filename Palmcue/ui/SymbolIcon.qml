@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // A symbol icon drawn from the SVGs shipped with the module. `name` is the file's base name,
 // the colour is baked into the file.
 import QtQuick

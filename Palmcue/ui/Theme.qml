@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Colours shared by the views: the system palette plus the fixed named colours and the
 // translucent fills that stand in for the bar and card materials.
 pragma Singleton

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The launcher's lookup order: identifier, then exact display name in a fresh catalogue.
 #include "apps/AppLauncher.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The catalogue walk, its sort, the XDG id rules, the files it refuses to open and its memory
 // of unchanged files, on temporary folders with a naming rule that takes the display name
 // from the file's contents.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // A workspace that knows a fixed set of identifiers and records what it was asked to open.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The engine's launch step driven through the real launcher with a fake workspace and a
 // hand-advanced clock: cooldowns, status texts and the launch log.
 #include "FakeWorkspace.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The log's time of day in the locale's own pattern.
 #include "apps/LogTimeFormatter.h"
 

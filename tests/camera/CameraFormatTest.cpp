@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The camera format a session asks for, chosen from format lists as Qt reads them from a
 // webcam (the stand-in's).
 #include "camera/CameraFormat.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Camera permission from the video device nodes. The probe is injected: the suite runs as root
 // in CI, where file modes refuse nothing.
 #include "camera/CameraPermission.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The file camera driving the real engine (HandDetector) with a fake hand-pose service: the
 // session's start, stop and failure as the user sees them, and frames flowing to detection.
 #include "RecordingHandPose.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // File-backed capture sessions on their own: delivery to the delegate's queue and its detach,
 // the preview layer, start failures, failures while running, and a real video file.
 #include "StartOnPool.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Frame formats to BGRA: known pixels through every directly converted layout, with odd sizes
 // and padded rows, and clear errors (never a crash) for frames that cannot be used.
 #include "camera/FrameConversion.h"

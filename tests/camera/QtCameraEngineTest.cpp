@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The engine (HandDetector) on the real camera path, QtCameraService and QtCameraSource, with
 // the stand-in webcam: the start and its format, a held photo that launches, a camera that is
 // busy, slow, unplugged and plugged back, and two cameras.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Sessions of the Qt Multimedia camera on the stand-in webcam: what arrives at the detection
 // queue for each pixel format a webcam delivers, and frames that keep coming after the start.
 #include "StandinFixture.h"

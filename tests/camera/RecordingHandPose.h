@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // A hand-pose service that finds the same hand in every frame and remembers the picture it
 // was shown, to check what the camera hands to detection.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // What the tests of the real camera path share: the stand-in camera registered in this process
 // before Qt Multimedia starts, unplugged again after every test, and a test picture whose
 // colours say where each part of it went.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The whole program with the stand-in webcam as GStreamer finds it in GST_PLUGIN_PATH: the
 // plugin file a demo without a webcam uses. A photo of a raised index finger is held up to it,
 // and the camera is unplugged and plugged back through its plug file.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Starting a capture session as the engine does: the blocking start on Qt's global pool.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The GIO layer on a private set of desktop entries: naming, lookup, real launches (one that
 // runs, ones whose program fails) and icons.
 #include "GioFixture.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // A private set of XDG data folders with test desktop entries, put in place before main()
 // runs: GIO reads XDG_DATA_DIRS and XDG_DATA_HOME once per process.
 #pragma once

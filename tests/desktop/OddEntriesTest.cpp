@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Odd and hostile things in the real XDG folders, through GIO: a FIFO named like an entry,
 // the user's copies and deletions of system entries, a file name that is not UTF-8, and
 // icon files that are no icons.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Permission, start and stop of the capture session, against a fake camera.
 #include "engine/HandDetector.h"
 #include "support/EngineFakes.h"

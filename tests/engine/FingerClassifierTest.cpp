@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The finger classifier on synthetic hands: poses at several rotations, left and right hands,
 // the confidence threshold, hands at the picture's edges, and the rules for joints that cannot
 // be looked up. Readings are written one character a finger: 1 raised, 0 folded, ? unknown.

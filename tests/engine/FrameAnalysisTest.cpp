@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The frame pipeline: counting and skipping on the detection thread, the texts and the
 // updates published on the main thread, in frame order.
 #include "engine/HandDetector.h"

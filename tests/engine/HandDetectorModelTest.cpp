@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The model object: initial state, the finger tables and the change rule.
 #include "engine/HandDetector.h"
 #include "support/EngineFakes.h"

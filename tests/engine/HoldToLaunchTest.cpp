@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Hold-to-launch sequences on a hand-driven monotonic clock.
 #include "engine/HandDetector.h"
 #include "support/EngineFakes.h"

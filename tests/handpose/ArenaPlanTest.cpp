@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The intermediate-tensor plan: tensors alive at the same operator never share memory, and
 // memory is reused as soon as a tensor is dead, also in the chains that XNNPACK's own planner
 // lays end to end.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // MediaPipeHandPose as the engine uses it: unusable frames and broken model folders give a
 // clear error, odd frames never crash, the real models find the hands in the photos, and
 // hands cut off by the frame's edges never read as the wrong finger.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Something other than a model file where a model should be: the real loader says what it
 // found without opening it, and a detector that cannot detect does not invite the user to
 // show a hand.

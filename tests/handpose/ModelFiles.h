@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Where the tests find the hand models and a picture to feed them.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The TFLite reader: what it makes of valid models and how it refuses broken ones.
 #include "ModelFiles.h"
 #include "TinyModels.h"

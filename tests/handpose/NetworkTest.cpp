@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The XNNPACK import computes what the models define: checked operator by operator on small
 // models and end to end on the real ones, against the naive reference interpreter.
 #include "ModelFiles.h"

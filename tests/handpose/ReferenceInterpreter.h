@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // A deliberately naive interpreter for ModelGraph: straight loops with double accumulators,
 // written from the TFLite operator definitions and sharing nothing with the XNNPACK import. The
 // tests check the fast path against it.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Threads: a network built on a worker pool computes what the same network computes on the
 // calling thread alone, and the hand-pose step counts the CPU of every thread that works on a
 // frame.

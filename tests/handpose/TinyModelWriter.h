@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Writes small TFLite flatbuffers by hand, so that the reader's error paths and the importer's
 // operators can be tried on models built for the purpose.
 #pragma once

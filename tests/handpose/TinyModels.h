@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Small hand-written models shared by the reader and network tests.
 #pragma once
 

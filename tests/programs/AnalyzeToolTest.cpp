@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // palmcue-analyze given paths it cannot use: a clear message and exit status 2, never an
 // uncaught exception and never a hang.
 #include "handpose/MediaPipeHandPose.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // palmcue on an X display (Xvfb) without a D-Bus session bus, as a user without one runs it:
 // it shows its window and ends with status 0 on SIGTERM. In the AddressSanitizer build this is
 // also the leak check of a whole run, where libraries' memory (libdbus, the GL driver) must

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Hand-driven fakes of the engine's services.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Stands in for the camera layer's preview object: records the sinks it was attached to.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // A FIFO that notices being opened. Opening a FIFO for reading waits for a writer: code
 // that does so by mistake would hang the test. The watch keeps offering a writer, so such a
 // reader is let through at once (it reads an empty file) and the open is recorded: a test of

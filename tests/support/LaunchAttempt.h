@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // A launch as the launcher tests check it: opened, or which failure and why.
 #pragma once
 

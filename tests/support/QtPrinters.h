@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Readable gtest output for Qt values.
 #pragma once
 

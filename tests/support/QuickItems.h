@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Finding items of a Qt Quick scene by objectName. findChild misses list delegates and popup
 // items; walking childItems() reaches them.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Access to the labelled hand photos beside the repository. Tests that need them skip when
 // the folder is absent.
 #pragma once

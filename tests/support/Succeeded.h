@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // ASSERT_TRUE(succeeded(call())): passes when a service call succeeded, and otherwise fails
 // with the reason the call gave.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // gtest entry with a Qt application object, so that tests can run the main event loop. It
 // also sets up the environment every test expects, so that a test binary run by hand behaves
 // as under ctest.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The one main window: its geometry, what the main view is given, that closing only hides it
 // while detection goes on, that showing it again checks the camera permission, and Ctrl+Q.
 #include "PalmcueApp/AppDelegate.h"

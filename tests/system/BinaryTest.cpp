@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The built program as a user starts it: its command line, one instance per user wherever
 // the runtime folder is, quitting, and the signals of a session.
 #include "PalmcueApp/SingleInstance.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The command line: --camera-file with a readable file, --quit, --help and --version.
 #include "PalmcueApp/CommandLine.h"
 

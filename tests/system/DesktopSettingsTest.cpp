@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Which settings program the permission screen's "Open System Settings" runs, per desktop, and
 // the help it shows where there is none.
 #include "PalmcueApp/DesktopSettings.h"

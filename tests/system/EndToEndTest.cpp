@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The whole program in one process: the window with the real camera-file, hand-pose, launcher
 // and clock services, a photo held in front of the "camera", and a real desktop entry that
 // leaves a mark when it is launched.

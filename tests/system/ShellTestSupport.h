@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Helpers for tests that run the whole program's window: finding and clicking its items, and
 // a folder of desktop entries that stands in for the installed applications.
 #pragma once

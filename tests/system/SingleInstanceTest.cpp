@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The single-instance guard: where its socket lives, one primary per folder, later starts
 // hand "show" or "quit" to it, and nothing a peer does (another user's socket, a flood of
 // connections, an endless line, no descriptors left) stops it from listening.

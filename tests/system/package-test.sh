@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: Apache-2.0
 # The Debian package as a user gets it: built from this build tree, checked for what it holds
 # and depends on, unpacked into a scratch root (dpkg -x) and started from there, where the
 # program must find its models under its own prefix. Then `palmcue --quit` ends it.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The shell's desktop helper as the permission screen sees it.
 #pragma once
 

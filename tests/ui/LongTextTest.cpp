@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Data texts of any length: each is cut at the width it has, and the window, its column and
 // its controls keep their size.
 #include "UiHarness.h"

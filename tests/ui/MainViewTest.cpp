@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The real QML views over a real HandDetector on fake services, driven by clicks.
 #include "FakeDesktop.h"
 #include "UiHarness.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The real main view over a real HandDetector built on fakes, in an offscreen QQuickView.
 #pragma once
 

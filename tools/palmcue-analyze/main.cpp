@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // palmcue-analyze [--json] [--draw OUT.png] [--threads N] IMAGE|VIDEO...
 // Runs hand-pose detection and the engine's finger classifier on each photo or video frame and
 // prints what the app would see, with the time of each stage: the raised fingers, the fingers

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Costs of the camera frame path at 1280x720: what every delivered frame costs on its way to the
 // detection thread (all a frame that is not analysed costs), and the mapping and conversion to
 // BGRA done there for analysed frames.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // What a launch's fresh catalogue costs with many installed applications: 3,000 desktop
 // entries (GIO's reading of each), in a private XDG folder made before the first call.
 //   palmcue-bench-catalogue [--entries N] [google benchmark flags]

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 #include "handpose/tflite/OperatorFamilies.h"
 #include "handpose/tflite/Schema.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // One reader per operator family. Each checks its operator's inputs and options, fills `op`
 // (kind, inputs, resolved options) and returns the shape its output must have; the caller checks
 // the output against it.

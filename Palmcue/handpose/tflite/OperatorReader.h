@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // What the operator readers share: the graph being built, and one operator's inputs and options
 // with the checks every operator family makes on them.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The parts of the TFLite schema (tensorflow/lite/schema/schema.fbs) this reader uses, by name.
 // Field constants are vtable slots: the n-th field declared in the table, where a union takes
 // two slots (the type byte, then the table).

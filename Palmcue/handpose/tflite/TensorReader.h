@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Reads the subgraph's tensor table: names, shapes, element types and constant data, refusing
 // whatever the hand models do not use. Float32 and int32 constants are copied out; float16
 // weights stay raw until DEQUANTIZE widens them with halfToFloat.

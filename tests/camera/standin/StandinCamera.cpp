@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The stand-in webcam: a device provider, its devices and the live source element they create.
 // Frames are rendered by a small internal pipeline (decode, scale with borders, convert, and
 // encode for MJPEG) from the picture file into the negotiated caps; a still picture is

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // A stand-in webcam for tests and demos on machines without one: a GStreamer device provider
 // whose cameras Qt Multimedia lists like real ones (class "Video/Source", a "device.path"
 // property) and whose source element delivers a still picture or a video in whatever format
