@@ -1,7 +1,8 @@
 // SPDX-License-Identifier: Apache-2.0
 // The finger classifier on synthetic hands: poses at several rotations, left and right hands,
 // the confidence threshold, hands at the picture's edges, and the rules for joints that cannot
-// be looked up. Readings are written one character a finger: 1 raised, 0 folded, ? unknown.
+// be looked up. Readings are written one character a finger: 1 raised, 0 folded, ? unknown,
+// x extended but not pointing up.
 #include "engine/FingerClassifier.h"
 
 #include "support/EngineFakes.h"
@@ -25,7 +26,10 @@ std::string describe(const Flags& f) {
 std::string describe(const FingerReading& reading) {
     std::string text;
     for (FingerState state : reading.states)
-        text += state == FingerState::Raised ? '1' : state == FingerState::Folded ? '0' : '?';
+        text += state == FingerState::Raised     ? '1'
+                : state == FingerState::Folded   ? '0'
+                : state == FingerState::Extended ? 'x'
+                                                 : '?';
     return text;
 }
 
@@ -43,6 +47,7 @@ FingerReading reading(const std::string& text) {
     for (int i = 0; i < kFingerCount; ++i)
         r.states[i] = text[i] == '1'   ? FingerState::Raised
                       : text[i] == '0' ? FingerState::Folded
+                      : text[i] == 'x' ? FingerState::Extended
                                        : FingerState::Unknown;
     return r;
 }
@@ -57,6 +62,14 @@ void shift(HandObservation& hand, double dx, double dy) {
         point->location.x += dx;
         point->location.y += dy;
     }
+}
+
+// The hand as a wide picture's normalised coordinates show it: x squeezed by `aspect`.
+HandObservation squeezed(HandObservation hand, double aspect) {
+    for (auto& joint : hand.joints)
+        joint->location.x = 0.5 + (joint->location.x - 0.5) / aspect;
+    hand.aspectRatio = aspect;
+    return hand;
 }
 
 struct Pose {
@@ -80,16 +93,13 @@ constexpr Pose kPoses[] = {
 
 } // namespace
 
-TEST(FingerClassifier, ReadsEveryPoseWhateverTheRotationAndHand) {
+TEST(FingerClassifier, ReadsEveryPoseTiltedEitherWayWhateverTheHand) {
     for (const Pose& pose : kPoses) {
-        for (double rotation : {-60.0, 0.0, 60.0}) {
+        for (double rotation : {-30.0, 0.0, 30.0}) {
             for (bool mirrored : {false, true}) {
                 for (double aspect : {1.0, 16.0 / 9.0}) {
-                    HandObservation hand = syntheticHand(pose.raised, rotation, mirrored);
-                    // Squeeze x as a wide picture's normalised coordinates would.
-                    for (auto& joint : hand.joints)
-                        joint->location.x = 0.5 + (joint->location.x - 0.5) / aspect;
-                    hand.aspectRatio = aspect;
+                    const HandObservation hand =
+                        squeezed(syntheticHand(pose.raised, rotation, mirrored), aspect);
                     EXPECT_EQ(readingOf(hand), describe(pose.raised))
                         << pose.name << " at " << rotation << " degrees"
                         << (mirrored ? ", mirrored" : "") << ", aspect " << aspect;
@@ -99,14 +109,63 @@ TEST(FingerClassifier, ReadsEveryPoseWhateverTheRotationAndHand) {
     }
 }
 
+TEST(FingerClassifier, AFingerCountsOnlyPointingUp) {
+    // The index alone, turned (degrees counter-clockwise); in a wide picture too, where the
+    // squeezed x would make a finger pointing sideways look upright.
+    struct Case {
+        double rotation;
+        const char* reading;
+        NotRaised why;
+    };
+    const Case index[] = {{45, "01000", NotRaised::No},       {-45, "01000", NotRaised::No},
+                          {55, "0x000", NotRaised::Sideways}, {-90, "0x000", NotRaised::Sideways},
+                          {135, "0x000", NotRaised::Down},    {180, "0x000", NotRaised::Down}};
+    // The thumb leans out of the hand (46.5 degrees clockwise when upright): up or held out
+    // sideways it counts, pointing down it does not.
+    const Case thumb[] = {{45, "10000", NotRaised::No},
+                          {-40, "10000", NotRaised::No},
+                          {-60, "x0000", NotRaised::Down},
+                          {180, "x0000", NotRaised::Down}};
+    const auto check = [](const Flags& raised, const Case& c, int finger) {
+        for (bool mirrored : {false, true}) {
+            for (double aspect : {1.0, 16.0 / 9.0}) {
+                const double rotation = mirrored ? -c.rotation : c.rotation;
+                const FingerReading reading =
+                    classifyFingers(squeezed(syntheticHand(raised, rotation, mirrored), aspect));
+                SCOPED_TRACE(::testing::Message()
+                             << kFingerNames[finger] << " at " << rotation
+                             << (mirrored ? ", mirrored" : "") << ", aspect " << aspect);
+                EXPECT_EQ(describe(reading), c.reading);
+                EXPECT_EQ(reading.why[finger], c.why);
+                EXPECT_EQ(getSingleRaised(reading),
+                          c.why == NotRaised::No ? std::optional<int>(finger) : std::nullopt);
+            }
+        }
+    };
+    for (const Case& c : index)
+        check({false, true, false, false, false}, c, 1);
+    for (const Case& c : thumb)
+        check({true, false, false, false, false}, c, 0);
+}
+
 TEST(FingerClassifier, ThumbUpWithTheFistTurnedSideways) {
     // The thumb points straight up, the curled fingers point sideways.
     for (double rotation : {-45.0, 45.0}) {
         const HandObservation hand =
-            syntheticHand({true, false, false, false, false}, rotation, rotation > 0);
+            syntheticHand({true, false, false, false, false}, rotation, rotation < 0);
         EXPECT_EQ(readingOf(hand), "10000") << rotation;
         EXPECT_EQ(getSingleRaised(classifyFingers(hand)), 0);
     }
+}
+
+TEST(FingerClassifier, AnExtendedFingerNotPointingUpRulesOutASingleFinger) {
+    // A V sign tilted so far that the index points sideways: the middle finger is not alone.
+    const HandObservation hand = syntheticHand({false, true, true, false, false}, 50, true);
+    EXPECT_EQ(readingOf(hand), "0x100");
+    EXPECT_EQ(flagsOf(hand), "00100");
+    EXPECT_FALSE(getSingleRaised(classifyFingers(hand)));
+    EXPECT_FALSE(getSingleRaised(reading("0x100")));
+    EXPECT_FALSE(getSingleRaised(reading("x0001")));
 }
 
 TEST(FingerClassifier, ThumbRestingAgainstTheHandIsNotRaised) {
@@ -118,6 +177,7 @@ TEST(FingerClassifier, ThumbRestingAgainstTheHandIsNotRaised) {
                   {{(mp.x + indexMcp.x) / 2, (mp.y + indexMcp.y) / 2 + 0.01}, 0.9f});
     hand.setPoint(JointName::ThumbTip, {{indexMcp.x + 0.005, indexMcp.y + 0.02}, 0.9f});
     EXPECT_EQ(readingOf(hand), "01000");
+    EXPECT_EQ(classifyFingers(hand).why[0], NotRaised::Touching);
 }
 
 TEST(FingerClassifier, FingerPointingAtTheCameraIsNotRaised) {
@@ -128,6 +188,7 @@ TEST(FingerClassifier, FingerPointingAtTheCameraIsNotRaised) {
     hand.setPoint(JointName::IndexDIP, {{mcp.x, mcp.y + 0.02}, 0.9f});
     hand.setPoint(JointName::IndexTip, {{mcp.x, mcp.y + 0.03}, 0.9f});
     EXPECT_EQ(readingOf(hand), "00000");
+    EXPECT_EQ(classifyFingers(hand).why[1], NotRaised::TowardCamera);
 }
 
 TEST(FingerClassifier, ConfidenceMustBeAboveTheThresholdInSinglePrecision) {

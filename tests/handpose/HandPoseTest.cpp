@@ -142,13 +142,15 @@ std::string fileName(const palmcue::test::LabelledPhoto& photo) {
     return std::filesystem::path(photo.file.toStdString()).filename().string();
 }
 
-// One letter a finger: its initial when raised, "?" when unknown, "." when folded.
+// One letter a finger: its initial when raised, in lower case when extended but not pointing
+// up, "?" when unknown, "." when folded.
 std::string describe(const FingerReading& reading) {
     std::string text;
     for (int i = 0; i < kFingerCount; ++i)
-        text += reading.states[i] == FingerState::Raised    ? "TIMRP"[i]
-                : reading.states[i] == FingerState::Unknown ? '?'
-                                                            : '.';
+        text += reading.states[i] == FingerState::Raised     ? "TIMRP"[i]
+                : reading.states[i] == FingerState::Extended ? "timrp"[i]
+                : reading.states[i] == FingerState::Unknown  ? '?'
+                                                             : '.';
     return text;
 }
 

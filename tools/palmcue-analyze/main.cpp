@@ -147,10 +147,27 @@ const char* stateText(palmcue::FingerState state) {
         return "raised";
     case palmcue::FingerState::Folded:
         return "folded";
+    case palmcue::FingerState::Extended:
+        return "extended";
     case palmcue::FingerState::Unknown:
         break;
     }
     return "unknown";
+}
+
+// The straight fingers that did not count as raised, each with the reason, so that a person
+// checking their pose sees it: e.g. "Index pointing down". Empty when there are none; a bent
+// finger needs no explaining.
+std::string straightNotRaised(const palmcue::FingerReading& reading) {
+    std::string text;
+    for (int i = 0; i < palmcue::kFingerCount; ++i) {
+        const palmcue::NotRaised why = reading.why[i];
+        if (why == palmcue::NotRaised::No || why == palmcue::NotRaised::Bent)
+            continue;
+        text += (text.empty() ? "" : ", ") + std::string(palmcue::kFingerNames[i]) + " " +
+                std::string(palmcue::notRaisedText(why));
+    }
+    return text;
 }
 
 // Why pictures cannot be written to --draw's path, found before any work is done; empty when
@@ -279,6 +296,8 @@ private:
             if (reading.anyUnknown())
                 std::printf("  unknown: %s",
                             fingerNames(reading, palmcue::FingerState::Unknown).c_str());
+            if (const std::string why = straightNotRaised(reading); !why.empty())
+                std::printf("  not raised: %s", why.c_str());
             std::printf("  single: %s",
                         single ? std::string(palmcue::kFingerNames[*single]).c_str() : "-");
         }
@@ -298,6 +317,12 @@ private:
         line += "],\"states\":[";
         for (int i = 0; i < palmcue::kFingerCount; ++i)
             line += std::string(i ? "," : "") + "\"" + stateText(verdict.reading.states[i]) + "\"";
+        line += "],\"why\":[";
+        for (int i = 0; i < palmcue::kFingerCount; ++i) {
+            const std::string_view why = palmcue::notRaisedText(verdict.reading.why[i]);
+            line +=
+                std::string(i ? "," : "") + (why.empty() ? "null" : jsonString(std::string(why)));
+        }
         line += "],\"single\":" +
                 (verdict.single ? jsonString(std::string(palmcue::kFingerNames[*verdict.single]))
                                 : "null");
