@@ -32,8 +32,9 @@ packages=(
     # tests and benchmarks
     libgtest-dev libgmock-dev libbenchmark-dev clang libclang-rt-14-dev
     xvfb xauth x11-utils imagemagick ffmpeg xterm xdotool desktop-file-utils
-    # the Debian package (make package) and its checks
-    dpkg-dev file appstream
+    # the Debian package (make package) and its checks: lintian, and hardening-check of
+    # devscripts
+    dpkg-dev file appstream lintian devscripts
 )
 
 missing=()

@@ -98,7 +98,9 @@ TEST_F(AppDelegateTest, ClosingHidesTheWindowAndReopeningShowsItAsItWas) {
 
     // A visible window is left alone.
     int visibilityChanges = 0;
-    QObject::connect(window_, &QWindow::visibilityChanged, [&] { ++visibilityChanges; });
+    // The connection ends with this test's scope: the window, destroyed later, emits too.
+    QObject scope;
+    QObject::connect(window_, &QWindow::visibilityChanged, &scope, [&] { ++visibilityChanges; });
     const QRect geometry = window_->geometry();
     delegate_->reopen();
     QCoreApplication::processEvents();

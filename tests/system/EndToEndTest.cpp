@@ -112,7 +112,8 @@ TEST_F(EndToEndTest, AHeldIndexFingerOpensMessagesOncePerCooldown) {
 TEST_F(EndToEndTest, TwoRaisedFingersOpenNothing) {
     ASSERT_NO_FATAL_FAILURE(startWith(QStringLiteral("peace_hagrid_01.jpg")));
     int mostRaised = 0;
-    QObject::connect(detector_, &palmcue::HandDetector::fingerStatesChanged, [&] {
+    QObject scope; // the connection ends with this test's scope, before the detector goes
+    QObject::connect(detector_, &palmcue::HandDetector::fingerStatesChanged, &scope, [&] {
         const auto& flags = detector_->fingerStates();
         mostRaised = std::max(mostRaised, int(std::count(flags.begin(), flags.end(), true)));
     });

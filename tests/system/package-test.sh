@@ -1,14 +1,15 @@
 #!/usr/bin/env bash
 # SPDX-License-Identifier: Apache-2.0
 # The Debian package as a user gets it: built from this build tree, checked for what it holds
-# and depends on, unpacked into a scratch root (dpkg -x) and started from there, where the
-# program must find its models under its own prefix. Then `palmcue --quit` ends it.
+# and depends on and by lintian (no error, no warning), unpacked into a scratch root (dpkg -x)
+# and started from there, where the programs must find their models under their own prefix.
+# Then `palmcue --quit` ends it.
 #   package-test.sh BUILD_DIR CACHE_DIR
 set -euo pipefail
 build=$1
 cache=$2
 
-for tool in cpack dpkg-deb dpkg-shlibdeps appstreamcli desktop-file-validate; do
+for tool in cpack dpkg-deb dpkg-shlibdeps appstreamcli desktop-file-validate lintian; do
     if ! command -v "$tool" >/dev/null; then
         echo "skipped: $tool is not installed (scripts/setup.sh installs it)"
         exit 77
@@ -37,11 +38,15 @@ for package in libc6 libqt6quick6 libxnnpack0 qml6-module-qtquick-controls \
     [[ ", $depends," == *", $package"[\ ,]* ]] || fail "Depends lacks $package: $depends"
 done
 
+# Lintian's tags of the info level are shown, not failed on.
+lintian --display-info --fail-on error,warning "$deb" || fail "lintian reports errors or warnings"
+
 root=$work/root
 dpkg-deb -x "$deb" "$root"
 prefix=$root/usr
-for file in bin/palmcue share/palmcue/models/palm_detection_full.tflite \
-    share/palmcue/models/hand_landmark_full.tflite \
+for file in bin/palmcue bin/palmcue-analyze share/palmcue/models/palm_detection_full.tflite \
+    share/palmcue/models/hand_landmark_full.tflite share/man/man1/palmcue.1.gz \
+    share/man/man1/palmcue-analyze.1.gz share/doc/palmcue/copyright share/doc/palmcue/changelog.gz \
     share/applications/io.github.palmcue.Palmcue.desktop \
     share/icons/hicolor/scalable/apps/io.github.palmcue.Palmcue.svg \
     share/metainfo/io.github.palmcue.Palmcue.metainfo.xml; do
@@ -51,6 +56,13 @@ appstreamcli validate --no-net "$prefix/share/metainfo/io.github.palmcue.Palmcue
 desktop-file-validate "$prefix/share/applications/io.github.palmcue.Palmcue.desktop"
 grep -q '^Exec=palmcue --quit$' "$prefix/share/applications/io.github.palmcue.Palmcue.desktop" ||
     fail "the desktop entry has no quit action"
+
+# The analyser loads the models under its prefix before it finds that the file is missing
+# (status 1; 2 when the models cannot be loaded).
+status=0
+env -u PALMCUE_MODEL_DIR "$prefix/bin/palmcue-analyze" "$work/missing.png" 2>"$work/analyze.txt" ||
+    status=$?
+[[ $status -eq 1 ]] || { cat "$work/analyze.txt" >&2; fail "palmcue-analyze ended with $status"; }
 
 # The installed program, offscreen, with folders of its own and no hint where the models are.
 mkdir -p -m 0700 "$work/runtime" "$work/tmp"
