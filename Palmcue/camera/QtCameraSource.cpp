@@ -17,6 +17,9 @@ QtCameraSource::QtCameraSource(const QCameraDevice& device, std::chrono::millise
       startTimeout_(startTimeout), camera_(new QCamera(device, this)),
       capture_(new QMediaCaptureSession(this)), sink_(new QVideoSink(this)),
       devices_(new QMediaDevices(this)), errorGrace_(new QTimer(this)) {
+    // The watch first: its hook must be in place before setCamera() starts the pipeline, or
+    // the first camera's error (a busy device) can be posted before anything listens.
+    CameraPipelineErrors& pipelineErrors = CameraPipelineErrors::instance();
     if (!format_.isNull())
         camera_->setCameraFormat(format_);
     // The sink first: Qt 6.4 puts the camera's branch into its running pipeline at
@@ -47,7 +50,7 @@ QtCameraSource::QtCameraSource(const QCameraDevice& device, std::chrono::millise
     // Qt 6.4 runs the camera from setCamera() on, before start(): an error (a busy device) can
     // come before the start, and is kept for it. The first error says what went wrong; the
     // element does not recover from it.
-    connect(&CameraPipelineErrors::instance(), &CameraPipelineErrors::errorOccurred, this,
+    connect(&pipelineErrors, &CameraPipelineErrors::errorOccurred, this,
             [this](const QString& message) {
                 if (!pipelineError_.empty())
                     return;
