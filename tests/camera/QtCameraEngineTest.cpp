@@ -100,15 +100,14 @@ TEST_F(QtCameraEngineTest, AHeldPhotoOfOneFingerLaunchesItsApp) {
     detector_->start();
     ASSERT_TRUE(waitRunning()) << detector_->statusText().toStdString();
     EXPECT_EQ(detector_->statusText(), kActive);
-    // The 30 fps MJPEG mode nearest 1280x720, asked for and delivered.
-    EXPECT_TRUE(
-        debugLines_.contains(QStringLiteral("Session running: true (1280x720 MJPEG 30 fps)")))
+    // The smallest 30 fps mode of 480 lines, raw, asked for and delivered.
+    EXPECT_TRUE(debugLines_.contains(QStringLiteral("Session running: true (640x480 YUYV 30 fps)")))
         << debugLines_.join(QLatin1Char('|')).toStdString();
     const auto negotiated = standin::negotiated(setup.path);
     ASSERT_TRUE(negotiated);
-    EXPECT_EQ(negotiated->format, PixelFormat::MJPEG);
-    EXPECT_EQ(negotiated->width, 1280);
-    EXPECT_EQ(negotiated->height, 720);
+    EXPECT_EQ(negotiated->format, PixelFormat::YUY2);
+    EXPECT_EQ(negotiated->width, 640);
+    EXPECT_EQ(negotiated->height, 480);
     EXPECT_EQ(negotiated->framesPerSecond, 30);
 
     ASSERT_TRUE(waitAdvancing([&] { return !launcher_.opened.empty(); }, 60000))
