@@ -106,12 +106,13 @@ void HandDetector::sessionInterrupted(std::uint64_t generation,
         setDebugInfo(sessionRunningInfo()); // the camera may be back in another format
         return;
     }
-    // No hand is seen while there is no picture: nothing stays held, and the results of
-    // frames from before the wait are not published after it began.
+    // No hand is seen while there is no picture: nothing stays held, the last frame's debug
+    // line goes, and the results of frames from before the wait are not published after it.
     detectionEpoch_.fetch_add(1, std::memory_order_acq_rel);
     setDetectedFinger(std::nullopt);
     resetHold();
     setFingerStates({});
+    setDebugInfo(QString());
     setStatusText(QStringLiteral("Waiting for the camera: ") + QString::fromStdString(*reason));
 }
 

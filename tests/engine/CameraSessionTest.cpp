@@ -152,6 +152,7 @@ TEST_F(SessionFixture, AnInterruptedCameraIsWaitedForWithNothingHeld) {
     EXPECT_FALSE(detector.detectedFinger());
     EXPECT_EQ(detector.holdProgress(), 0.0);
     EXPECT_FALSE(detector.holdStart(1));
+    EXPECT_TRUE(detector.debugInfo().isEmpty());
 
     session.interruptionHandler(std::nullopt);
     EXPECT_EQ(detector.statusText(), "Camera active - show your hand");
