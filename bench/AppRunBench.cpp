@@ -1,11 +1,12 @@
 // SPDX-License-Identifier: Apache-2.0
 // Runs the whole program in one process (the same AppDelegate as palmcue, offscreen unless a
-// display is set), starts detection on a camera file and samples what the process costs:
+// display is set), starts detection on a camera file (or, without one, on the camera the
+// program would use) and samples what the process costs:
 // CPU share, resident memory, open files and threads, frames analysed and launches. At the
 // end it sets the whole program's CPU beside the CPU of the hand-pose step over the same
 // frames (every thread working on them), the step's wall times and the memory.
 //
-//   palmcue-bench-app --camera-file FILE [--seconds N] [--every N]
+//   palmcue-bench-app [--camera-file FILE] [--seconds N] [--every N]
 //                     [--summary] [--warmup N] [--hogs N]
 //
 // --summary: end with that comparison, over the run less its first --warmup seconds (default
@@ -104,7 +105,17 @@ double pipelineShare(const std::vector<std::pair<double, QByteArray>>& shares) {
     return sum;
 }
 
-void printSummary(const QString& file, const Mark& from, const Mark& to, int hogs) {
+// What the summary calls the camera: the file's name, or the camera's format.
+QString cameraName(const QString& file, const palmcue::HandDetector& detector) {
+    if (!file.isEmpty())
+        return QFileInfo(file).fileName();
+    const palmcue::CaptureSession* session = detector.captureSession();
+    const QString format =
+        session ? QString::fromStdString(session->activeFormat()) : QStringLiteral("none");
+    return QStringLiteral("camera:") + QString(format).replace(QLatin1Char(' '), QLatin1Char('_'));
+}
+
+void printSummary(const QString& camera, const Mark& from, const Mark& to, int hogs) {
     const double pipelineCpu = pipelineShare(threadShares(from, to));
     const DetectionCosts::Totals step = to.costs.since(from.costs);
     const double seconds = (to.ms - from.ms) / 1000.0;
@@ -118,7 +129,7 @@ void printSummary(const QString& file, const Mark& from, const Mark& to, int hog
                 "with_hand=%llu inference_ms_per_frame=%.1f "
                 "rss_MiB=%.1f peak_rss_MiB=%.1f p50_ms=%.1f p90_ms=%.1f p99_ms=%.1f "
                 "load=%s\n",
-                qPrintable(QFileInfo(file).fileName()), hogs, seconds, programCpu, stepCpu,
+                qPrintable(camera), hogs, seconds, programCpu, stepCpu,
                 stepCpu > 0 ? programCpu / stepCpu : 0.0, pipelineCpu,
                 stepCpu > 0 ? (programCpu - pipelineCpu) / stepCpu : 0.0,
                 static_cast<unsigned long long>(step.frames),
@@ -137,6 +148,7 @@ int main(int argc, char** argv) {
     int warmup = -1;
     int hogCount = 0;
     bool summary = false;
+    bool badOption = false;
     for (int i = 1; i < argc; ++i) {
         const QByteArray option = argv[i];
         if (option == "--summary") {
@@ -144,7 +156,7 @@ int main(int argc, char** argv) {
             continue;
         }
         if (i + 1 == argc) {
-            cameraFile.clear(); // an option without its value
+            badOption = true; // an option without its value
             break;
         }
         if (option == "--camera-file")
@@ -161,8 +173,8 @@ int main(int argc, char** argv) {
     }
     if (warmup < 0)
         warmup = std::min(5, seconds / 2);
-    if (cameraFile.isEmpty() || seconds < 1 || every < 1 || warmup >= seconds || hogCount < 0) {
-        std::fprintf(stderr, "usage: palmcue-bench-app --camera-file FILE [--seconds N] "
+    if (badOption || seconds < 1 || every < 1 || warmup >= seconds || hogCount < 0) {
+        std::fprintf(stderr, "usage: palmcue-bench-app [--camera-file FILE] [--seconds N] "
                              "[--every N] [--summary] [--warmup N] [--hogs N]\n");
         return 2;
     }
@@ -174,7 +186,10 @@ int main(int argc, char** argv) {
     int qtArgc = 1;
     QApplication application(qtArgc, argv);
     QApplication::setQuitOnLastWindowClosed(false);
-    palmcue::shell::AppDelegate delegate({cameraFile});
+    palmcue::shell::AppDelegate::Options options;
+    if (!cameraFile.isEmpty())
+        options.cameraFile = cameraFile;
+    palmcue::shell::AppDelegate delegate(options);
     if (!delegate.applicationDidFinishLaunching()) {
         std::fprintf(stderr, "palmcue-bench-app: %s\n", qPrintable(delegate.error()));
         return 1;
@@ -218,7 +233,7 @@ int main(int argc, char** argv) {
             if (summary && start) {
                 const Mark end = mark();
                 printThreads(threadShares(*start, end));
-                printSummary(cameraFile, *start, end, hogCount);
+                printSummary(cameraName(cameraFile, *detector), *start, end, hogCount);
             }
             QApplication::quit();
         }

@@ -14,7 +14,8 @@ trap 'rm -rf "$work"' EXIT
 hands=$PWD/../shared/hands
 [[ -d $hands ]] || { echo "bench.sh: $hands is not there" >&2; exit 1; }
 
-for tool in bench/palmcue-bench-handpose bench/palmcue-bench-app Palmcue/PalmcueApp/palmcue \
+for tool in bench/palmcue-bench-handpose bench/palmcue-bench-app bench/palmcue-bench-modes \
+    Palmcue/PalmcueApp/palmcue \
     Palmcue/camera/palmcue-bench-camera Palmcue/desktop/palmcue-bench-catalogue; do
     [[ -x $build/$tool ]] || { echo "bench.sh: $build/$tool is not built (make build)" >&2; exit 1; }
 done
@@ -90,6 +91,9 @@ table=$(awk '
             v("ratio"), v("pipeline_cpu%"), v("ratio_without_pipeline"), v("frames"), v("with_hand"), v("inference_ms_per_frame"), v("rss_MiB"),
             v("p50_ms"), v("p90_ms"), v("p99_ms"), load
     }' <<<"$summaries")
+
+echo "bench.sh: camera modes"
+camera_modes=$(scripts/bench-camera-modes.sh "$build")
 
 echo "bench.sh: time to first window"
 offscreen=$(for _ in 1 2 3 4 5; do
@@ -175,6 +179,8 @@ fi
     echo '```'
     echo "$catalogue"
     echo '```'
+    echo
+    echo "$camera_modes"
     echo
     echo "## Time to first window"
     echo

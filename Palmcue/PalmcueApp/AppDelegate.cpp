@@ -56,7 +56,8 @@ bool AppDelegate::applicationDidFinishLaunching() {
     if (options_.cameraFile)
         camera_ = std::make_unique<camera::FileCameraService>(*options_.cameraFile);
     else
-        camera_ = std::make_unique<camera::QtCameraService>();
+        camera_ =
+            std::make_unique<camera::QtCameraService>(camera::CameraPermission(), options_.camera);
     workspace_ = std::make_unique<desktop::GioWorkspace>();
     launcher_ =
         std::make_unique<apps::AppLauncher>(*workspace_, [] { return desktop::installedApps(); });

@@ -4,6 +4,7 @@
 // for the life of the program; closing it only hides it, and detection goes on meanwhile.
 #pragma once
 
+#include <QCameraDevice>
 #include <QObject>
 #include <QSize>
 #include <QString>
@@ -37,7 +38,8 @@ class AppDelegate : public QObject {
 
 public:
     struct Options {
-        std::optional<QString> cameraFile; // a picture or video instead of the camera
+        std::optional<QString> cameraFile = std::nullopt;   // a picture or video as the camera
+        std::optional<QCameraDevice> camera = std::nullopt; // this camera, not the default one
     };
 
     static constexpr QSize kContentSize{620, 760};

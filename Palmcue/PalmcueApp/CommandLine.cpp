@@ -1,13 +1,52 @@
 // SPDX-License-Identifier: Apache-2.0
 #include "PalmcueApp/CommandLine.h"
 
+#include <QCommandLineParser>
 #include <QFileInfo>
 
 namespace palmcue::shell {
+namespace {
+
+// The options; the texts people read are those of help().
+struct Options {
+    QCommandLineOption camera{QStringLiteral("camera"), {}, QStringLiteral("ID")};
+    QCommandLineOption cameraFile{QStringLiteral("camera-file"), {}, QStringLiteral("PATH")};
+    QCommandLineOption listCameras{QStringLiteral("list-cameras")};
+    QCommandLineOption quit{QStringLiteral("quit")};
+    QCommandLineOption help{{QStringLiteral("h"), QStringLiteral("help")}};
+    QCommandLineOption version{{QStringLiteral("v"), QStringLiteral("version")}};
+
+    void addTo(QCommandLineParser& parser) const {
+        parser.addOptions({camera, cameraFile, listCameras, quit, help, version});
+    }
+};
+
+bool informational(const QString& argument) {
+    return argument == QLatin1String("-h") || argument == QLatin1String("--help") ||
+           argument == QLatin1String("-v") || argument == QLatin1String("--version");
+}
+
+// Why the parser refused the arguments, in the program's words.
+QString parseError(const QCommandLineParser& parser) {
+    const QStringList unknown = parser.unknownOptionNames();
+    if (!unknown.isEmpty()) {
+        const QString& name = unknown.front();
+        return QStringLiteral("unknown option '%1%2'")
+            .arg(name.size() == 1 ? QStringLiteral("-") : QStringLiteral("--"), name);
+    }
+    QString text = parser.errorText(); // "Missing value after '--camera-file'."
+    if (!text.isEmpty())
+        text[0] = text[0].toLower();
+    if (text.endsWith(QLatin1Char('.')))
+        text.chop(1);
+    return text;
+}
+
+} // namespace
 
 QString CommandLine::usage() {
-    return QStringLiteral("usage: palmcue [--camera-file PATH]\n"
-                          "       palmcue --quit | --help | --version");
+    return QStringLiteral("usage: palmcue [--camera-file PATH | --camera ID]\n"
+                          "       palmcue --list-cameras | --quit | --help | --version");
 }
 
 QString CommandLine::help() {
@@ -16,13 +55,22 @@ QString CommandLine::help() {
         "Palm&Cue opens the application mapped to a finger held up to the camera.",
         "Starting it again while it runs shows its window.",
         "",
-        "  --camera-file PATH  use a picture or video file as the camera",
-        "  --quit              ask the running Palm&Cue to quit, and wait for its end",
-        "  --help              show this help",
-        "  --version           show the version",
+        "  --camera ID          use this camera for this run (nothing is saved): its id or",
+        "                       a part of its name that no other camera's name has, as",
+        "                       --list-cameras shows them; --camera=ID works too",
+        "  --camera-file PATH   use a picture or video file as the camera",
+        "  --list-cameras       list the cameras and their modes, marking the camera used",
+        "                       without --camera and the mode Palm&Cue asks it for",
+        "  --quit               ask the running Palm&Cue to quit, and wait for its end",
+        "  -h, --help           show this help",
+        "  -v, --version        show the version",
         "",
-        "Exit status: 0 on success; 1 when the window cannot be shown, or when --quit",
-        "finds no running Palm&Cue or it does not end; 2 for a wrong command line.",
+        "Without --camera, Palm&Cue uses the system's default camera; when that one is an",
+        "infrared camera (greyscale only, for face login), the first colour camera instead.",
+        "",
+        "Exit status: 0 on success; 1 when the window cannot be shown, when --list-cameras",
+        "finds no camera, or when --quit finds no running Palm&Cue or it does not end;",
+        "2 for a wrong command line or a camera that --camera does not find.",
     };
     QString text = usage();
     for (const char* line : kDetails)
@@ -35,34 +83,61 @@ QString CommandLine::version() {
 }
 
 CommandLine CommandLine::parse(const QStringList& arguments) {
+    const Options options;
     CommandLine line;
     const auto refuse = [&line](const QString& reason) {
-        line.action_ = Action::Run;
-        line.cameraFile_.reset();
+        line = CommandLine();
         line.error_ = QStringLiteral("palmcue: ") + reason + QLatin1Char('\n') + usage();
         return line;
     };
+
+    // --help and --version win over what follows them, as in GNU programs, but not over a
+    // mistake before them.
     for (qsizetype i = 1; i < arguments.size(); ++i) {
-        const QString& argument = arguments.at(i);
-        if (argument == QLatin1String("--help") || argument == QLatin1String("--version")) {
-            CommandLine information;
-            information.action_ =
-                argument == QLatin1String("--help") ? Action::Help : Action::Version;
-            return information;
-        }
-        if (argument == QLatin1String("--quit")) {
-            if (line.action_ == Action::Quit)
-                return refuse(QStringLiteral("--quit given twice"));
-            line.action_ = Action::Quit;
+        if (!informational(arguments.at(i)))
             continue;
+        QCommandLineParser before;
+        options.addTo(before);
+        if (before.parse(arguments.mid(0, i + 1)) &&
+            (before.isSet(options.help) || before.isSet(options.version))) {
+            line.action_ = before.isSet(options.help) ? Action::Help : Action::Version;
+            return line;
         }
-        if (argument != QLatin1String("--camera-file"))
-            return refuse(QStringLiteral("unknown argument '%1'").arg(argument));
-        if (line.cameraFile_)
-            return refuse(QStringLiteral("--camera-file given twice"));
-        if (i + 1 >= arguments.size())
-            return refuse(QStringLiteral("--camera-file needs a file"));
-        const QString path = arguments.at(++i);
+        break;
+    }
+
+    QCommandLineParser parser;
+    options.addTo(parser);
+    if (!parser.parse(arguments))
+        return refuse(parseError(parser));
+    if (!parser.positionalArguments().isEmpty())
+        return refuse(
+            QStringLiteral("unknown argument '%1'").arg(parser.positionalArguments().front()));
+    const QStringList given = parser.optionNames();
+    for (const QString& name : {QStringLiteral("camera"), QStringLiteral("camera-file"),
+                                QStringLiteral("list-cameras"), QStringLiteral("quit")}) {
+        if (given.count(name) > 1)
+            return refuse(QStringLiteral("--%1 given twice").arg(name));
+    }
+    for (const QCommandLineOption* alone : {&options.quit, &options.listCameras}) {
+        if (parser.isSet(*alone) && given.size() > 1)
+            return refuse(QStringLiteral("--%1 takes no other option").arg(alone->names().front()));
+    }
+    if (parser.isSet(options.camera) && parser.isSet(options.cameraFile))
+        return refuse(QStringLiteral("--camera and --camera-file cannot be used together"));
+
+    if (parser.isSet(options.quit))
+        line.action_ = Action::Quit;
+    if (parser.isSet(options.listCameras))
+        line.action_ = Action::ListCameras;
+    if (parser.isSet(options.camera)) {
+        const QString camera = parser.value(options.camera).trimmed();
+        if (camera.isEmpty())
+            return refuse(QStringLiteral("--camera needs a camera id or name"));
+        line.camera_ = camera;
+    }
+    if (parser.isSet(options.cameraFile)) {
+        const QString path = parser.value(options.cameraFile);
         // Checked here so that a typo is reported at once rather than as a camera error
         // after Start.
         const QFileInfo file(path);
@@ -70,8 +145,6 @@ CommandLine CommandLine::parse(const QStringList& arguments) {
             return refuse(QStringLiteral("cannot read the camera file '%1'").arg(path));
         line.cameraFile_ = file.absoluteFilePath();
     }
-    if (line.action_ == Action::Quit && line.cameraFile_)
-        return refuse(QStringLiteral("--quit takes no other option"));
     return line;
 }
 

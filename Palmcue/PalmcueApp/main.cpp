@@ -5,9 +5,11 @@
 #include "PalmcueApp/QuitOnSignal.h"
 #include "PalmcueApp/SingleInstance.h"
 #include "PalmcueApp/TrayIcon.h"
+#include "camera/CameraDevices.h"
 
 #include <QApplication>
 #include <QIcon>
+#include <QMediaDevices>
 #include <QTimer>
 #include <cstdio>
 #include <cstdlib>
@@ -43,6 +45,26 @@ int quitRunningInstance() {
     return 1;
 }
 
+// `palmcue --list-cameras`: exit status 0 with the list, 1 when there is no camera. Needs no
+// display, so that it works over ssh too.
+int listCameras(int argc, char** argv) {
+    QCoreApplication application(argc, argv);
+    const QList<QCameraDevice> cameras = QMediaDevices::videoInputs();
+    if (cameras.isEmpty()) {
+        printError(QStringLiteral("palmcue: no camera found"));
+        return 1;
+    }
+    const QCameraDevice used =
+        palmcue::camera::defaultCamera(cameras, QMediaDevices::defaultVideoInput());
+    std::printf("%s\n", qPrintable(palmcue::camera::describeCameras(cameras, used)));
+    return 0;
+}
+
+// The camera --camera names, or why there is none (the list of cameras included).
+palmcue::Result<QCameraDevice> namedCamera(const QString& name) {
+    return palmcue::camera::findCamera(QMediaDevices::videoInputs(), name);
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
@@ -63,6 +85,8 @@ int main(int argc, char** argv) {
         return 0;
     case CommandLine::Action::Quit:
         return quitRunningInstance();
+    case CommandLine::Action::ListCameras:
+        return listCameras(1, argv);
     case CommandLine::Action::Run:
         break;
     }
@@ -79,9 +103,22 @@ int main(int argc, char** argv) {
     // `palmcue --quit` or the session.
     QApplication::setQuitOnLastWindowClosed(false);
 
+    AppDelegate::Options options{commandLine.cameraFile(), std::nullopt};
+    if (const std::optional<QString> name = commandLine.camera()) {
+        palmcue::Result<QCameraDevice> camera = namedCamera(*name);
+        if (!camera) {
+            printError(QStringLiteral("palmcue: ") + QString::fromStdString(camera.error()));
+            return 2;
+        }
+        options.camera = *camera;
+    }
+
     SingleInstance instance(InstanceFolder::forThisSession());
     switch (instance.claim()) {
     case SingleInstance::Role::Secondary:
+        if (options.camera || options.cameraFile)
+            printError(QStringLiteral("palmcue: Palm&Cue is already running: its window is shown, "
+                                      "with the camera it was started with"));
         return 0;
     case SingleInstance::Role::Failed:
         // Still usable, only not reachable by a second start.
@@ -92,7 +129,7 @@ int main(int argc, char** argv) {
     }
 
     palmcue::shell::QuitOnSignal quitOnSignal;
-    AppDelegate delegate({commandLine.cameraFile()});
+    AppDelegate delegate(options);
     QObject::connect(&instance, &SingleInstance::showRequested, &delegate, &AppDelegate::reopen);
     QObject::connect(&instance, &SingleInstance::quitRequested, &delegate, &AppDelegate::quit);
     QObject::connect(&quitOnSignal, &palmcue::shell::QuitOnSignal::received, &delegate,

@@ -13,7 +13,8 @@ namespace {
 
 constexpr double kSmoothRate = 25.0; // below this a hold completes late and the preview stutters
 constexpr double kPreferredRate = 30.0;
-constexpr qint64 kPreferredPixels = 1280 * 720;
+// Fewer lines lose hands at arm's length; more find them no better.
+constexpr int kEnoughLines = 480;
 constexpr int kMaxWidth = 1920;
 constexpr int kMaxHeight = 1080;
 
@@ -56,8 +57,10 @@ QCameraFormat chooseCameraFormat(const QList<QCameraFormat>& formats) {
         const QSize size = f.resolution();
         const double rate = f.maxFrameRate();
         const bool smooth = rate >= kSmoothRate;
-        return std::make_tuple(!fitsBound(f), smoothOffered && !smooth,
-                               std::llabs(qint64(size.width()) * size.height() - kPreferredPixels),
+        const bool enough = size.height() >= kEnoughLines;
+        const qint64 pixels = qint64(size.width()) * size.height();
+        return std::make_tuple(!fitsBound(f), smoothOffered && !smooth, !enough,
+                               enough ? pixels : -pixels,
                                smooth ? std::abs(rate - kPreferredRate) : kPreferredRate - rate,
                                formatCost(f.pixelFormat()));
     };

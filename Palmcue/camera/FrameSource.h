@@ -37,6 +37,9 @@ Q_SIGNALS:
                         const QVideoFrame& preview);
     // The source cannot deliver frames, or no longer can.
     void failed(const std::string& reason);
+    // The source has lost its picture and waits for it to come back; frames again, or failed(),
+    // end the wait.
+    void interrupted(const std::string& reason);
 };
 
 } // namespace palmcue::camera

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: Apache-2.0
 #include "camera/QtCameraService.h"
 
+#include "camera/CameraDevices.h"
 #include "camera/QtCameraSource.h"
 #include "camera/SourceSession.h"
 
@@ -8,8 +9,10 @@
 
 namespace palmcue::camera {
 
-QtCameraService::QtCameraService(CameraPermission permission)
-    : permission_(std::move(permission)) {}
+QtCameraService::QtCameraService(CameraPermission permission, std::optional<QCameraDevice> chosen,
+                                 std::chrono::milliseconds noPictureLimit)
+    : permission_(std::move(permission)), chosen_(std::move(chosen)),
+      noPictureLimit_(noPictureLimit) {}
 
 CameraAuthorization QtCameraService::authorizationStatus() {
     return permission_.status();
@@ -20,15 +23,31 @@ void QtCameraService::requestAccess(std::function<void(bool granted)> answer) {
     answer(permission_.status() == CameraAuthorization::Authorized);
 }
 
-SessionBuild QtCameraService::makeSession() {
+Result<QCameraDevice, CameraFault> QtCameraService::currentCamera() const {
     const QList<QCameraDevice> inputs = QMediaDevices::videoInputs();
     if (inputs.isEmpty())
         return failure(CameraFault::NoCamera, "no camera is connected");
-    QCameraDevice device = QMediaDevices::defaultVideoInput();
-    if (device.isNull())
-        device = inputs.front();
+    if (chosen_) {
+        // Named by the user: used whatever it gives, as long as it is there.
+        QCameraDevice camera = sameCamera(inputs, *chosen_);
+        if (camera.isNull())
+            return failure(CameraFault::CameraError,
+                           chosen_->description().toStdString() + " is not connected");
+        return camera;
+    }
+    QCameraDevice camera = defaultCamera(inputs, QMediaDevices::defaultVideoInput());
+    if (!givesColour(camera))
+        return failure(CameraFault::NoColourCamera,
+                       camera.description().toStdString() +
+                           " gives greyscale (infrared) pictures only");
+    return camera;
+}
 
-    auto source = std::make_unique<QtCameraSource>(device);
+SessionBuild QtCameraService::makeSession() {
+    Result<QCameraDevice, CameraFault> camera = currentCamera();
+    if (!camera)
+        return failure(camera.fault(), camera.error());
+    auto source = std::make_unique<QtCameraSource>(*camera, noPictureLimit_);
     if (Result<void> built = source->checkBuilt(); !built)
         return failure(CameraFault::CameraError, built.error());
     return std::make_unique<SourceSession>(std::move(source));

@@ -7,15 +7,26 @@
 #include <QCoreApplication>
 #include <QPointer>
 #include <QThread>
+#include <QTimer>
 
 namespace palmcue::camera {
+namespace {
+
+std::string noPicture(std::chrono::milliseconds limit) {
+    return "no picture within " + QString::number(limit.count() / 1000.0).toStdString() + " s";
+}
+
+} // namespace
 
 SourceSession::SourceSession(std::unique_ptr<FrameSource> source)
-    : source_(std::move(source)), preview_(new PreviewLayer(this)) {
+    : source_(std::move(source)), watch_(new QTimer(this)), preview_(new PreviewLayer(this)) {
     mainThreadMailbox(); // created here, on the main thread, before a start posts to it
     connect(source_.get(), &FrameSource::frameArrived, this, &SourceSession::onFrame);
     connect(source_.get(), &FrameSource::pictureArrived, this, &SourceSession::onPicture);
     connect(source_.get(), &FrameSource::failed, this, &SourceSession::onFailure);
+    connect(source_.get(), &FrameSource::interrupted, this, &SourceSession::onInterrupted);
+    watch_->setInterval(kWatchEvery);
+    connect(watch_, &QTimer::timeout, this, &SourceSession::watchPicture);
 }
 
 SourceSession::~SourceSession() {
@@ -32,6 +43,11 @@ void SourceSession::setSampleBufferDelegate(SampleBufferDelegate* delegate, Seri
 
 void SourceSession::setFailureHandler(std::function<void(const std::string& reason)> handler) {
     failureHandler_ = std::move(handler);
+}
+
+void SourceSession::setInterruptionHandler(
+    std::function<void(const std::optional<std::string>& reason)> handler) {
+    interruptionHandler_ = std::move(handler);
 }
 
 std::string SourceSession::activeFormat() const {
@@ -62,9 +78,7 @@ Result<void> SourceSession::startRunning() {
             if (self)
                 self->abandon();
         });
-        return failure("no picture within " +
-                       QString::number(source_->startTimeout().count() / 1000.0).toStdString() +
-                       " s");
+        return failure(noPicture(source_->startTimeout()));
     }
     return failure(started.error());
 }
@@ -91,6 +105,7 @@ void SourceSession::stopRunning() {
     stopped_ = true;
     start_->answer(failure("stopped while starting"));
     state_ = State::Idle;
+    watch_->stop();
     source_->stop();
     preview_->present(QVideoFrame());
 }
@@ -99,8 +114,46 @@ bool SourceSession::acceptsFrame() {
     if (state_ == State::Starting) {
         state_ = State::Running;
         start_->answer({});
+        watch_->start();
+        sinceWatch_.start();
     }
-    return state_ == State::Running;
+    if (state_ != State::Running)
+        return false;
+    sinceFrame_.start();
+    if (interrupted_)
+        interrupt(std::nullopt);
+    return true;
+}
+
+void SourceSession::watchPicture() {
+    // A main thread held up elsewhere takes no frames either: after such a hold-up the camera
+    // gets the benefit of the doubt, and the silence counts from now.
+    if (sinceWatch_.restart() > 3 * kWatchEvery.count()) {
+        sinceFrame_.start();
+        return;
+    }
+    const std::chrono::milliseconds silence(sinceFrame_.elapsed());
+    if (!interrupted_ && silence >= kQuietNotice)
+        interrupt("the camera sends no picture");
+    if (!sourceWaiting_ && silence >= source_->startTimeout()) {
+        source_->stop();
+        onFailure(noPicture(source_->startTimeout()));
+    }
+}
+
+void SourceSession::interrupt(std::optional<std::string> reason) {
+    interrupted_ = reason.has_value();
+    if (!interrupted_)
+        sourceWaiting_ = false;
+    if (interruptionHandler_)
+        interruptionHandler_(reason);
+}
+
+void SourceSession::onInterrupted(const std::string& reason) {
+    if (state_ != State::Running)
+        return;
+    sourceWaiting_ = true;
+    interrupt(reason);
 }
 
 void SourceSession::onFrame(const QVideoFrame& frame) {
@@ -131,6 +184,7 @@ void SourceSession::onFailure(const std::string& reason) {
     if (state_ != State::Running)
         return;
     state_ = State::Failed;
+    watch_->stop();
     // Queued: the handler stops the session, which must not happen inside a source's signal.
     QMetaObject::invokeMethod(
         this,

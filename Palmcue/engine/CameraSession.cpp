@@ -39,6 +39,10 @@ void HandDetector::start() {
         case CameraFault::CameraError:
             setStatusText(QStringLiteral("Camera error: ") + QString::fromStdString(build.error()));
             break;
+        case CameraFault::NoColourCamera:
+            setStatusText(QStringLiteral("No colour camera found: ") +
+                          QString::fromStdString(build.error()));
+            break;
         }
         return;
     }
@@ -49,6 +53,10 @@ void HandDetector::start() {
     session->setFailureHandler([self, generation](const std::string& reason) {
         if (self)
             self->sessionFailed(generation, reason);
+    });
+    session->setInterruptionHandler([self, generation](const std::optional<std::string>& reason) {
+        if (self)
+            self->sessionInterrupted(generation, reason);
     });
     setPreviewLayer(session->previewLayer());
 
@@ -77,12 +85,35 @@ void HandDetector::sessionStarted(std::uint64_t generation, const Result<void>& 
     }
     setIsDetecting(true);
     setStatusText(cameraActiveStatus());
+    setDebugInfo(sessionRunningInfo());
+}
+
+QString HandDetector::sessionRunningInfo() const {
     QString running =
         QStringLiteral("Session running: ") +
         (captureSession_->isRunning() ? QStringLiteral("true") : QStringLiteral("false"));
     if (const std::string format = captureSession_->activeFormat(); !format.empty())
         running += QStringLiteral(" (%1)").arg(QString::fromStdString(format));
-    setDebugInfo(running);
+    return running;
+}
+
+void HandDetector::sessionInterrupted(std::uint64_t generation,
+                                      const std::optional<std::string>& reason) {
+    if (generation != sessionGeneration_ || !captureSession_ || !isDetecting_)
+        return;
+    if (!reason) {
+        setStatusText(cameraActiveStatus());
+        setDebugInfo(sessionRunningInfo()); // the camera may be back in another format
+        return;
+    }
+    // No hand is seen while there is no picture: nothing stays held, the last frame's debug
+    // line goes, and the results of frames from before the wait are not published after it.
+    detectionEpoch_.fetch_add(1, std::memory_order_acq_rel);
+    setDetectedFinger(std::nullopt);
+    resetHold();
+    setFingerStates({});
+    setDebugInfo(QString());
+    setStatusText(QStringLiteral("Waiting for the camera: ") + QString::fromStdString(*reason));
 }
 
 void HandDetector::sessionFailed(std::uint64_t generation, const std::string& reason) {

@@ -151,6 +151,8 @@ private:
     void clearDetectionState();
     void sessionStarted(std::uint64_t generation, const Result<void>& started);
     void sessionFailed(std::uint64_t generation, const std::string& reason);
+    void sessionInterrupted(std::uint64_t generation, const std::optional<std::string>& reason);
+    QString sessionRunningInfo() const;
 
     // Frame analysis (detectQueue) and the updates it queues to the main thread.
     void analyzeFrame(const SampleBuffer& sampleBuffer);

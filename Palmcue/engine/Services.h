@@ -145,16 +145,25 @@ public:
     virtual bool isRunning() const = 0; // main thread
     // The live picture for the preview panel; owned by the session.
     virtual LivePreview* previewLayer() = 0;
-    // Called on the main thread when the camera fails while running (unplugged, taken by
+    // Called on the main thread when the camera fails while running (gone for good, taken by
     // another program, backend error). Set once, before startRunning().
     virtual void setFailureHandler(std::function<void(const std::string& reason)> handler) = 0;
+    // Called on the main thread while running when the picture stops and the session waits
+    // for it to come back by itself (a camera unplugged for a moment, one that pauses), with
+    // the reason; and with none when the picture is back. A wait that lasts too long ends in
+    // the failure handler. Set once, before startRunning().
+    virtual void
+    setInterruptionHandler(std::function<void(const std::optional<std::string>& reason)> handler) {
+        (void)handler; // a session that never waits never calls it
+    }
     // The camera format the session asked for, as the debug line names it ("1280x720 MJPEG
     // 30 fps"); empty when there is none to name (a file shown as a camera). Main thread.
     virtual std::string activeFormat() const { return {}; }
 };
 
-// Why no session could be built: there is no camera, or the camera cannot be used.
-enum class CameraFault { NoCamera, CameraError };
+// Why no session could be built: there is no camera, the camera cannot be used, or the only
+// camera gives no colour picture (an infrared one).
+enum class CameraFault { NoCamera, CameraError, NoColourCamera };
 using SessionBuild = Result<std::unique_ptr<CaptureSession>, CameraFault>;
 
 class CameraService {
@@ -163,7 +172,7 @@ public:
     virtual CameraAuthorization authorizationStatus() = 0;
     // The answer may arrive on any thread.
     virtual void requestAccess(std::function<void(bool granted)> answer) = 0;
-    // Builds a session on the default camera with its input and frame output added. Main thread.
+    // Builds a session on the camera in use with its input and frame output added. Main thread.
     virtual SessionBuild makeSession() = 0;
 };
 

@@ -33,26 +33,33 @@ protected:
     }
 };
 
-TEST_F(CameraFormatTest, ATypicalWebcamRunsMjpeg720pAt30) {
-    // YUYV only reaches 30 fps at 640x480; MJPEG does at 1280x720 and 1920x1080.
-    EXPECT_EQ(choiceFor(standin::typicalWebcamModes()), "1280x720 MJPEG 30 fps");
+TEST_F(CameraFormatTest, ATypicalLaptopWebcamRunsRaw640x480At30) {
+    // MJPEG at 640x480 too, and at 1280x720 and 1920x1080, all needing decoding.
+    EXPECT_EQ(choiceFor(standin::typicalWebcamModes()), "640x480 YUYV 30 fps");
 }
 
 TEST_F(CameraFormatTest, SmoothRateComesBeforeSize) {
     EXPECT_EQ(
-        choiceFor({{PixelFormat::YUY2, 1280, 720, {10}}, {PixelFormat::YUY2, 640, 480, {30}}}),
-        "640x480 YUYV 30 fps");
+        choiceFor({{PixelFormat::YUY2, 1280, 720, {10}}, {PixelFormat::MJPEG, 1280, 720, {30}}}),
+        "1280x720 MJPEG 30 fps");
     // Below 25 fps everywhere: then the size decides.
     EXPECT_EQ(choiceFor({{PixelFormat::YUY2, 640, 480, {15}},
                          {PixelFormat::YUY2, 1280, 720, {10}},
                          {PixelFormat::YUY2, 1920, 1080, {5}}}),
-              "1280x720 YUYV 10 fps");
+              "640x480 YUYV 15 fps");
 }
 
-TEST_F(CameraFormatTest, SizeNearest720pButNeverAbove1080p) {
+TEST_F(CameraFormatTest, SmallestSizeOf480LinesAndNeverAbove1080p) {
     EXPECT_EQ(
         choiceFor({{PixelFormat::NV12, 1920, 1080, {30}}, {PixelFormat::NV12, 960, 540, {30}}}),
         "960x540 NV12 30 fps");
+    EXPECT_EQ(choiceFor({{PixelFormat::MJPEG, 640, 360, {30}},
+                         {PixelFormat::MJPEG, 1280, 720, {30}},
+                         {PixelFormat::MJPEG, 848, 480, {30}}}),
+              "848x480 MJPEG 30 fps");
+    // Only fewer lines: the most of them.
+    EXPECT_EQ(choiceFor({{PixelFormat::YUY2, 352, 288, {30}}, {PixelFormat::YUY2, 320, 240, {30}}}),
+              "352x288 YUYV 30 fps");
     EXPECT_EQ(
         choiceFor({{PixelFormat::MJPEG, 3840, 2160, {30}}, {PixelFormat::MJPEG, 1920, 1080, {30}}}),
         "1920x1080 MJPEG 30 fps");

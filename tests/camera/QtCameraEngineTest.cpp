@@ -2,16 +2,10 @@
 // The engine (HandDetector) on the real camera path, QtCameraService and QtCameraSource, with
 // the stand-in webcam: the start and its format, a held photo that launches, a camera that is
 // busy, slow, unplugged and plugged back, and two cameras.
-#include "RecordingHandPose.h"
-#include "StandinFixture.h"
-#include "camera/QtCameraService.h"
-#include "engine/HandDetector.h"
+#include "EngineOnStandin.h"
 #include "handpose/MediaPipeHandPose.h"
-#include "support/EngineFakes.h"
-#include "support/SharedData.h"
 
 #include <QFileInfo>
-#include <QThreadPool>
 
 namespace palmcue::camera::test {
 namespace {
@@ -19,69 +13,7 @@ namespace {
 using palmcue::test::waitUntil;
 using standin::PixelFormat;
 
-const QString kActive = QStringLiteral("Camera active - show your hand");
-constexpr int kStartWaitMs = 20000; // a loaded machine under a sanitizer; never reached when sound
-
-class QtCameraEngineTest : public StandinCameraTest {
-protected:
-    void SetUp() override {
-        StandinCameraTest::SetUp();
-        connectDetector();
-    }
-    void TearDown() override {
-        detector_.reset();
-        // Starts still running on the pool wait for the main thread's events.
-        waitUntil([] { return QThreadPool::globalInstance()->activeThreadCount() == 0; }, 30000);
-        StandinCameraTest::TearDown();
-    }
-    // A detector on the Qt camera service, with `pose` (by default a hand with the index finger
-    // up in every frame) as its hand-pose detection.
-    void connectDetector(std::shared_ptr<HandPoseService> pose = nullptr) {
-        detector_.reset();
-        if (!pose)
-            pose = recordingPose_;
-        detector_ = std::make_unique<HandDetector>(
-            DetectorServices{std::move(pose), &camera_, &launcher_, &clock_});
-        QObject::connect(detector_.get(), &HandDetector::debugInfoChanged, detector_.get(),
-                         [this] { debugLines_.append(detector_->debugInfo()); });
-    }
-    bool waitRunning() {
-        return waitUntil([&] { return detector_->isDetecting(); }, kStartWaitMs);
-    }
-    // Waits for `done`, moving the clock on while it waits so that holds complete.
-    bool waitAdvancing(const std::function<bool()>& done, int timeoutMs = 5000) {
-        return waitUntil(
-            [&] {
-                clock_.advance(0.02);
-                return done();
-            },
-            timeoutMs);
-    }
-    // Whether the detection queue gets no more frames.
-    bool framesStopped() {
-        std::atomic<bool> drained{false};
-        detector_->detectQueue().post([&drained] { drained = true; });
-        waitUntil([&] { return drained.load(); });
-        const auto before = detector_->frameCount();
-        waitUntil([] { return false; }, 300);
-        return detector_->frameCount() == before;
-    }
-    static standin::CameraSetup heldFirstFrame() {
-        standin::CameraSetup setup;
-        setup.modes = {{PixelFormat::NV12, 320, 180, {30}}};
-        setup.holdFirstFrame = true;
-        return setup;
-    }
-
-    QtCameraService camera_;
-    palmcue::test::FakeClock clock_;
-    palmcue::test::FakeLauncher launcher_;
-    std::shared_ptr<test::RecordingHandPose> recordingPose_ =
-        std::make_shared<test::RecordingHandPose>(
-            palmcue::test::syntheticHand({false, true, false, false, false}));
-    std::unique_ptr<HandDetector> detector_;
-    QStringList debugLines_;
-};
+class QtCameraEngineTest : public EngineOnStandin {};
 
 TEST_F(QtCameraEngineTest, AHeldPhotoOfOneFingerLaunchesItsApp) {
     PALMCUE_SKIP_WITHOUT_SHARED_HANDS();
@@ -100,15 +32,14 @@ TEST_F(QtCameraEngineTest, AHeldPhotoOfOneFingerLaunchesItsApp) {
     detector_->start();
     ASSERT_TRUE(waitRunning()) << detector_->statusText().toStdString();
     EXPECT_EQ(detector_->statusText(), kActive);
-    // The 30 fps MJPEG mode nearest 1280x720, asked for and delivered.
-    EXPECT_TRUE(
-        debugLines_.contains(QStringLiteral("Session running: true (1280x720 MJPEG 30 fps)")))
+    // The smallest 30 fps mode of 480 lines, raw, asked for and delivered.
+    EXPECT_TRUE(debugLines_.contains(QStringLiteral("Session running: true (640x480 YUYV 30 fps)")))
         << debugLines_.join(QLatin1Char('|')).toStdString();
     const auto negotiated = standin::negotiated(setup.path);
     ASSERT_TRUE(negotiated);
-    EXPECT_EQ(negotiated->format, PixelFormat::MJPEG);
-    EXPECT_EQ(negotiated->width, 1280);
-    EXPECT_EQ(negotiated->height, 720);
+    EXPECT_EQ(negotiated->format, PixelFormat::YUY2);
+    EXPECT_EQ(negotiated->width, 640);
+    EXPECT_EQ(negotiated->height, 480);
     EXPECT_EQ(negotiated->framesPerSecond, 30);
 
     ASSERT_TRUE(waitAdvancing([&] { return !launcher_.opened.empty(); }, 60000))
@@ -120,7 +51,9 @@ TEST_F(QtCameraEngineTest, AHeldPhotoOfOneFingerLaunchesItsApp) {
     EXPECT_TRUE(framesStopped());
 }
 
-TEST_F(QtCameraEngineTest, UnpluggedWhileRunningStopsAndStartsAgainOncePluggedBack) {
+TEST_F(QtCameraEngineTest, UnpluggedForLongerThanTheLimitStopsAndStartsAgainOncePluggedBack) {
+    connectDetector(nullptr, std::make_unique<QtCameraService>(CameraPermission(), std::nullopt,
+                                                               std::chrono::milliseconds(1500)));
     standin::CameraSetup setup;
     setup.modes = {{PixelFormat::YUY2, 320, 240, {30}}};
     plug(setup);
@@ -134,6 +67,10 @@ TEST_F(QtCameraEngineTest, UnpluggedWhileRunningStopsAndStartsAgainOncePluggedBa
     const auto lastLaunch = detector_->lastLaunch(1);
 
     standin::unplug(setup.path);
+    ASSERT_TRUE(waitUntil([&] { return detector_->statusText().startsWith("Waiting"); }));
+    EXPECT_EQ(detector_->statusText(),
+              QStringLiteral("Waiting for the camera: the camera was disconnected"));
+    EXPECT_TRUE(detector_->isDetecting());
     ASSERT_TRUE(waitUntil([&] { return !detector_->isDetecting(); }, kStartWaitMs));
     EXPECT_EQ(detector_->statusText(), QStringLiteral("Camera error: the camera was disconnected"));
     EXPECT_EQ(detector_->captureSession(), nullptr);

@@ -53,6 +53,12 @@ TEST_F(SessionFixture, BuildFailuresBecomeTheStatus) {
     detector.start();
     EXPECT_EQ(detector.statusText(), "Camera error: cannot add the camera input");
     EXPECT_FALSE(detector.isDetecting());
+    camera.buildFailure =
+        failure(CameraFault::NoColourCamera, "IR Camera gives greyscale (infrared) pictures only");
+    detector.start();
+    EXPECT_EQ(detector.statusText(),
+              "No colour camera found: IR Camera gives greyscale (infrared) pictures only");
+    EXPECT_EQ(detector.captureSession(), nullptr);
 }
 
 TEST_F(SessionFixture, StartsInTheBackgroundAndReportsRunningOnTheMainThread) {
@@ -128,4 +134,33 @@ TEST_F(SessionFixture, CameraLostWhileRunningStopsDetection) {
     EXPECT_EQ(detector.captureSession(), nullptr);
     EXPECT_EQ(detector.statusText(), "Camera error: camera unplugged");
     EXPECT_EQ(detector.launchLog().size(), 1u);
+}
+
+TEST_F(SessionFixture, AnInterruptedCameraIsWaitedForWithNothingHeld) {
+    detector.start();
+    ASSERT_TRUE(waitRunning());
+    FakeSession& session = *camera.lastSession;
+    detector.updateHold(1);
+    clock.advance(0.5);
+    detector.updateHold(1);
+    ASSERT_GT(detector.holdProgress(), 0.0);
+
+    session.interruptionHandler("the camera was disconnected");
+    EXPECT_EQ(detector.statusText(), "Waiting for the camera: the camera was disconnected");
+    EXPECT_TRUE(detector.isDetecting());
+    EXPECT_EQ(detector.captureSession(), &session);
+    EXPECT_FALSE(detector.detectedFinger());
+    EXPECT_EQ(detector.holdProgress(), 0.0);
+    EXPECT_FALSE(detector.holdStart(1));
+    EXPECT_TRUE(detector.debugInfo().isEmpty());
+
+    session.interruptionHandler(std::nullopt);
+    EXPECT_EQ(detector.statusText(), "Camera active - show your hand");
+    EXPECT_EQ(detector.debugInfo(), "Session running: true");
+
+    // A stopped session's word comes too late to change anything.
+    const auto lateWord = session.interruptionHandler;
+    detector.stop();
+    lateWord("the camera was disconnected");
+    EXPECT_EQ(detector.statusText(), "Stopped");
 }

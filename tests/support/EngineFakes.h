@@ -133,6 +133,10 @@ public:
     void setFailureHandler(std::function<void(const std::string&)> handler) override {
         failureHandler = std::move(handler);
     }
+    void setInterruptionHandler(
+        std::function<void(const std::optional<std::string>&)> handler) override {
+        interruptionHandler = std::move(handler);
+    }
 
     SampleBufferDelegate* delegate = nullptr;
     SerialQueue* queue = nullptr;
@@ -143,6 +147,7 @@ public:
     int stopCalls = 0;
     FakePreviewLayer preview;
     std::function<void(const std::string&)> failureHandler;
+    std::function<void(const std::optional<std::string>&)> interruptionHandler;
 };
 
 class FakeCamera : public CameraService {

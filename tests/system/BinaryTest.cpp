@@ -176,7 +176,8 @@ TEST_F(BinaryTest, RefusesAnyOtherArgumentWithTheUsageLine) {
         QProcess process;
         ASSERT_NO_FATAL_FAILURE(runToEnd(process, arguments));
         EXPECT_EQ(process.exitCode(), 2) << arguments.join(u' ').toStdString();
-        EXPECT_TRUE(process.readAllStandardError().contains("usage: palmcue [--camera-file PATH]"));
+        EXPECT_TRUE(process.readAllStandardError().contains(
+            "usage: palmcue [--camera-file PATH | --camera ID]"));
         EXPECT_TRUE(process.readAllStandardOutput().isEmpty());
     }
 }
@@ -186,7 +187,8 @@ TEST_F(BinaryTest, HelpVersionAndQuitWithNothingRunning) {
     ASSERT_NO_FATAL_FAILURE(runToEnd(help, {QStringLiteral("--help")}));
     EXPECT_EQ(help.exitCode(), 0);
     const QByteArray usage = help.readAllStandardOutput();
-    EXPECT_TRUE(usage.startsWith("usage: palmcue [--camera-file PATH]")) << usage.toStdString();
+    EXPECT_TRUE(usage.startsWith("usage: palmcue [--camera-file PATH | --camera ID]"))
+        << usage.toStdString();
     EXPECT_TRUE(usage.contains("--quit")) << usage.toStdString();
     EXPECT_TRUE(help.readAllStandardError().isEmpty());
 
@@ -199,6 +201,41 @@ TEST_F(BinaryTest, HelpVersionAndQuitWithNothingRunning) {
     ASSERT_NO_FATAL_FAILURE(runToEnd(quit, {QStringLiteral("--quit")}));
     EXPECT_EQ(quit.exitCode(), 1);
     EXPECT_EQ(quit.readAllStandardError(), QByteArray("palmcue: Palm&Cue is not running\n"));
+}
+
+// The cameras are those of the stand-in webcam's plugin: an infrared one, then a colour one.
+TEST_F(BinaryTest, ListsTheCamerasAndRefusesACameraItDoesNotHave) {
+    environment_.insert(QStringLiteral("GST_PLUGIN_PATH"),
+                        QStringLiteral(PALMCUE_STANDIN_PLUGIN_DIR));
+    environment_.insert(QStringLiteral("GST_REGISTRY"),
+                        runtime_.filePath(QStringLiteral("registry")));
+    environment_.insert(QStringLiteral("PALMCUE_STANDIN_CAMERAS"), QStringLiteral("2"));
+    environment_.insert(QStringLiteral("PALMCUE_STANDIN_INFRARED"), QStringLiteral("1"));
+    QProcess list;
+    ASSERT_NO_FATAL_FAILURE(runToEnd(list, {QStringLiteral("--list-cameras")}));
+    EXPECT_EQ(list.exitCode(), 0);
+    const QByteArray listed = list.readAllStandardOutput();
+    EXPECT_TRUE(listed.startsWith("0: Stand-in IR Camera  [infrared: greyscale only]\n"
+                                  "    640x360 Y8 30 fps  [chosen]\n"
+                                  "1: Stand-in Camera 2  [default]\n"
+                                  "    640x480 YUYV 30 fps  [chosen]\n"))
+        << listed.toStdString();
+
+    environment_.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+    QProcess unknown;
+    ASSERT_NO_FATAL_FAILURE(runToEnd(unknown, {QStringLiteral("--camera=Studio")}));
+    EXPECT_EQ(unknown.exitCode(), 2);
+    const QByteArray refused = unknown.readAllStandardError();
+    EXPECT_TRUE(refused.contains("palmcue: no camera 'Studio'; the cameras are:\n"
+                                 "  0: Stand-in IR Camera\n  1: Stand-in Camera 2\n"))
+        << refused.toStdString();
+
+    environment_.insert(QStringLiteral("PALMCUE_STANDIN_CAMERAS"), QStringLiteral("0"));
+    QProcess none;
+    ASSERT_NO_FATAL_FAILURE(runToEnd(none, {QStringLiteral("--list-cameras")}));
+    EXPECT_EQ(none.exitCode(), 1);
+    EXPECT_TRUE(none.readAllStandardOutput().isEmpty());
+    EXPECT_TRUE(none.readAllStandardError().contains("palmcue: no camera found\n"));
 }
 
 TEST_F(BinaryTest, ASecondStartAsksTheRunningInstanceToShowAndEnds) {

@@ -1,13 +1,14 @@
 // SPDX-License-Identifier: Apache-2.0
-// The stand-in webcam: a device provider, its devices and the live source element they create.
-// Frames are rendered by a small internal pipeline (decode, scale with borders, convert, and
-// encode for MJPEG) from the picture file into the negotiated caps; a still picture is
-// rendered once and then repeated.
+// The stand-in webcam: a device provider, its devices and the live source element they create,
+// which delivers the frames of a Renderer at the negotiated rate, with the camera's glitches.
 #include "StandinCamera.h"
 
+#include "StandinGlitches.h"
+#include "StandinRenderer.h"
+
 #include <atomic>
+#include <cstdio>
 #include <cstdlib>
-#include <gst/app/gstappsink.h>
 #include <gst/base/gstpushsrc.h>
 #include <gst/gst.h>
 #include <gst/video/video.h>
@@ -67,169 +68,6 @@ GstCaps* capsOf(const CameraSetup& setup) {
     return caps;
 }
 
-// ---------------------------------------------------------------------------------------------
-// Rendering the picture into the negotiated format
-
-class Renderer {
-public:
-    ~Renderer() { close(); }
-
-    // Starts decoding `picture` (empty: colour bars) into frames of `caps`.
-    bool open(const std::string& picture, GstCaps* caps, std::string& error) {
-        close();
-        GstVideoInfo info;
-        const GstStructure* s = gst_caps_get_structure(caps, 0);
-        const bool jpeg = gst_structure_has_name(s, "image/jpeg");
-        int width = 0;
-        int height = 0;
-        gst_structure_get_int(s, "width", &width);
-        gst_structure_get_int(s, "height", &height);
-        if (jpeg) {
-            gst_video_info_set_format(&info, GST_VIDEO_FORMAT_I420, width, height);
-        } else if (!gst_video_info_from_caps(&info, caps)) {
-            error = "cannot render into these caps";
-            return false;
-        }
-        // Any rate: the picture's own (none for a still image); frames are pulled as needed.
-        GstCaps* rawCaps = gst_video_info_to_caps(&info);
-        gst_structure_remove_field(gst_caps_get_structure(rawCaps, 0), "framerate");
-
-        const std::string description =
-            std::string(picture.empty() ? "videotestsrc num-buffers=1 pattern=smpte"
-                                        : "filesrc name=file ! decodebin") +
-            " ! videoconvert ! videoscale add-borders=true ! videoconvert"
-            " ! capsfilter name=size ! " +
-            (jpeg ? "jpegenc quality=92 ! " : "") + "appsink name=out sync=false max-buffers=2";
-        GError* parseError = nullptr;
-        pipeline_ = gst_parse_launch(description.c_str(), &parseError);
-        if (!pipeline_) {
-            error = parseError ? parseError->message : "cannot build the render pipeline";
-            g_clear_error(&parseError);
-            gst_caps_unref(rawCaps);
-            return false;
-        }
-        g_clear_error(&parseError);
-        if (!picture.empty()) {
-            GstElement* file = gst_bin_get_by_name(GST_BIN(pipeline_), "file");
-            g_object_set(file, "location", picture.c_str(), nullptr);
-            gst_object_unref(file);
-        }
-        GstElement* size = gst_bin_get_by_name(GST_BIN(pipeline_), "size");
-        g_object_set(size, "caps", rawCaps, nullptr);
-        gst_object_unref(size);
-        gst_caps_unref(rawCaps);
-        sink_ = gst_bin_get_by_name(GST_BIN(pipeline_), "out");
-        if (gst_element_set_state(pipeline_, GST_STATE_PLAYING) == GST_STATE_CHANGE_FAILURE) {
-            error = pipelineError("cannot play " + picture);
-            close();
-            return false;
-        }
-        return true;
-    }
-
-    // The next frame, a new buffer the caller owns; blocks while the picture is decoded.
-    // `cancelled` ends the wait early.
-    GstBuffer* next(const std::atomic<bool>& cancelled, std::string& error) {
-        if (!still_) {
-            GstBuffer* frame = pull(cancelled, error);
-            if (frame)
-                return frame;
-            if (!error.empty() || cancelled)
-                return nullptr;
-            // End of stream: one frame was a still picture, more were a video to loop.
-            if (decoded_ == 1) {
-                still_ = last_;
-                last_ = nullptr;
-                close();
-            } else if (!gst_element_seek_simple(
-                           pipeline_, GST_FORMAT_TIME,
-                           GstSeekFlags(GST_SEEK_FLAG_FLUSH | GST_SEEK_FLAG_KEY_UNIT), 0) ||
-                       !(frame = pull(cancelled, error))) {
-                if (error.empty() && !cancelled)
-                    error = "the video does not loop";
-                return nullptr;
-            } else {
-                return frame;
-            }
-        }
-        return gst_buffer_copy(still_); // shares the memory; the copy takes the timestamps
-    }
-
-    void close() {
-        if (sink_)
-            gst_object_unref(sink_);
-        sink_ = nullptr;
-        if (pipeline_) {
-            gst_element_set_state(pipeline_, GST_STATE_NULL);
-            gst_object_unref(pipeline_);
-        }
-        pipeline_ = nullptr;
-    }
-
-    void reset() {
-        close();
-        gst_clear_buffer(&still_);
-        gst_clear_buffer(&last_);
-        decoded_ = 0;
-    }
-
-private:
-    // A frame, or null at the end of the stream (error empty) or on failure.
-    GstBuffer* pull(const std::atomic<bool>& cancelled, std::string& error) {
-        if (!sink_) {
-            error = "the picture is not open";
-            return nullptr;
-        }
-        for (int waited = 0; !cancelled; waited += 100) {
-            GstSample* sample =
-                gst_app_sink_try_pull_sample(GST_APP_SINK(sink_), 100 * GST_MSECOND);
-            if (sample) {
-                GstBuffer* buffer = gst_buffer_ref(gst_sample_get_buffer(sample));
-                gst_sample_unref(sample);
-                ++decoded_;
-                if (last_)
-                    gst_buffer_unref(last_);
-                last_ = gst_buffer_ref(buffer);
-                GstBuffer* copy = gst_buffer_copy(buffer);
-                gst_buffer_unref(buffer);
-                return copy;
-            }
-            if (gst_app_sink_is_eos(GST_APP_SINK(sink_)))
-                return nullptr;
-            error = pipelineError({});
-            if (!error.empty())
-                return nullptr;
-            if (waited > 20000) {
-                error = "no frame decoded in 20 s";
-                return nullptr;
-            }
-        }
-        return nullptr;
-    }
-
-    std::string pipelineError(const std::string& fallback) {
-        if (!pipeline_)
-            return fallback;
-        GstBus* bus = gst_element_get_bus(pipeline_);
-        GstMessage* message = gst_bus_pop_filtered(bus, GST_MESSAGE_ERROR);
-        gst_object_unref(bus);
-        if (!message)
-            return fallback;
-        GError* gerror = nullptr;
-        gst_message_parse_error(message, &gerror, nullptr);
-        std::string text = gerror ? gerror->message : fallback;
-        g_clear_error(&gerror);
-        gst_message_unref(message);
-        return text;
-    }
-
-    GstElement* pipeline_ = nullptr;
-    GstElement* sink_ = nullptr;
-    GstBuffer* still_ = nullptr;
-    GstBuffer* last_ = nullptr;
-    int decoded_ = 0;
-};
-
 } // namespace
 } // namespace palmcue::standin
 
@@ -241,8 +79,9 @@ using palmcue::standin::CameraRef;
 
 struct PalmcueStandinSrc {
     GstPushSrc parent;
-    CameraRef* camera;                    // set by the device that made it
-    palmcue::standin::Renderer* renderer; // streaming thread only
+    CameraRef* camera;                        // set by the device that made it
+    palmcue::standin::Renderer* renderer;     // streaming thread only
+    palmcue::standin::GlitchPlayer* glitches; // streaming thread only
     std::atomic<bool>* cancelled;
     GstClockTime frameDuration;
     GstClockTime firstTimestamp;
@@ -254,14 +93,15 @@ struct PalmcueStandinSrcClass {
 
 G_DEFINE_TYPE(PalmcueStandinSrc, palmcue_standin_src, GST_TYPE_PUSH_SRC)
 
-static GstStaticPadTemplate standinSrcTemplate =
-    GST_STATIC_PAD_TEMPLATE("src", GST_PAD_SRC, GST_PAD_ALWAYS,
-                            GST_STATIC_CAPS("video/x-raw, format=(string){ YUY2, NV12, I420 }; "
-                                            "image/jpeg"));
+static GstStaticPadTemplate standinSrcTemplate = GST_STATIC_PAD_TEMPLATE(
+    "src", GST_PAD_SRC, GST_PAD_ALWAYS,
+    GST_STATIC_CAPS("video/x-raw, format=(string){ YUY2, NV12, I420, GRAY8 }; "
+                    "image/jpeg"));
 
 static void palmcue_standin_src_init(PalmcueStandinSrc* self) {
     self->camera = nullptr;
     self->renderer = new palmcue::standin::Renderer;
+    self->glitches = new palmcue::standin::GlitchPlayer;
     self->cancelled = new std::atomic<bool>(false);
     self->frameDuration = GST_CLOCK_TIME_NONE;
     self->firstTimestamp = GST_CLOCK_TIME_NONE;
@@ -273,6 +113,7 @@ static void palmcue_standin_src_init(PalmcueStandinSrc* self) {
 static void palmcueStandinSrcFinalize(GObject* object) {
     auto* self = reinterpret_cast<PalmcueStandinSrc*>(object);
     delete self->renderer;
+    delete self->glitches;
     delete self->camera;
     delete self->cancelled;
     G_OBJECT_CLASS(palmcue_standin_src_parent_class)->finalize(object);
@@ -319,14 +160,14 @@ static gboolean palmcueStandinSrcSetCaps(GstBaseSrc* base, GstCaps* caps) {
         const char* name = gst_structure_get_string(s, "format");
         for (auto candidate :
              {palmcue::standin::PixelFormat::YUY2, palmcue::standin::PixelFormat::NV12,
-              palmcue::standin::PixelFormat::I420}) {
+              palmcue::standin::PixelFormat::I420, palmcue::standin::PixelFormat::GRAY8}) {
             if (name && g_str_equal(name, palmcue::standin::formatName(candidate)))
                 format = static_cast<int>(candidate);
         }
     }
 
     std::string error;
-    if (!self->renderer->open(camera.setup.picture, caps, error)) {
+    if (!self->renderer->open(camera.setup.picture, caps, camera.setup.pictureScale, error)) {
         GST_ELEMENT_ERROR(self, RESOURCE, OPEN_READ, ("Could not open the picture."),
                           ("%s: %s", camera.setup.picture.c_str(), error.c_str()));
         return FALSE;
@@ -343,6 +184,7 @@ static gboolean palmcueStandinSrcSetCaps(GstBaseSrc* base, GstCaps* caps) {
 static gboolean palmcueStandinSrcStart(GstBaseSrc* base) {
     auto* self = reinterpret_cast<PalmcueStandinSrc*>(base);
     self->renderer->reset();
+    *self->glitches = {};
     self->firstTimestamp = GST_CLOCK_TIME_NONE;
     self->frameIndex = 0;
     return TRUE;
@@ -392,6 +234,28 @@ static GstClockTime runningTimeNow(GstElement* element) {
     return now > base ? now - base : 0;
 }
 
+// The camera's frames become `width`x`height` from now on: MJPEG ones by their pictures alone,
+// raw ones with new caps.
+static bool resizeFrames(PalmcueStandinSrc* self, int width, int height) {
+    Camera& camera = **self->camera;
+    GstCaps* caps = gst_pad_get_current_caps(GST_BASE_SRC_PAD(self));
+    if (!caps)
+        return false;
+    GstCaps* resized = gst_caps_copy(caps);
+    gst_caps_unref(caps);
+    gst_caps_set_simple(resized, "width", G_TYPE_INT, width, "height", G_TYPE_INT, height, nullptr);
+    std::string error;
+    const bool done =
+        camera.negotiatedFormat == int(palmcue::standin::PixelFormat::MJPEG)
+            ? self->renderer->open(camera.setup.picture, resized, camera.setup.pictureScale, error)
+            : gst_base_src_set_caps(GST_BASE_SRC(self), resized);
+    gst_caps_unref(resized);
+    if (!done)
+        GST_ELEMENT_ERROR(self, CORE, NEGOTIATION, ("Could not change the frame size."),
+                          ("to %dx%d: %s", width, height, error.c_str()));
+    return done;
+}
+
 static GstFlowReturn palmcueStandinSrcCreate(GstPushSrc* push, GstBuffer** out) {
     auto* self = reinterpret_cast<PalmcueStandinSrc*>(push);
     Camera& camera = **self->camera;
@@ -410,8 +274,17 @@ static GstFlowReturn palmcueStandinSrcCreate(GstPushSrc* push, GstBuffer** out) 
             return palmcueStandinSrcCreate(push, out); // fails as unplugged
         g_usleep(5 * 1000);
     }
+    std::optional<std::pair<int, int>> resize;
+    if (!self->glitches->before(camera.setup.glitches, camera.framesDelivered, *self->cancelled,
+                                camera.plugged, resize))
+        return *self->cancelled ? GST_FLOW_FLUSHING : palmcueStandinSrcCreate(push, out);
+    if (resize && !resizeFrames(self, resize->first, resize->second))
+        return GST_FLOW_NOT_NEGOTIATED;
     std::string error;
     GstBuffer* frame = self->renderer->next(*self->cancelled, error);
+    if (frame)
+        frame = self->glitches->after(frame, camera.negotiatedFormat ==
+                                                 int(palmcue::standin::PixelFormat::MJPEG));
     if (!frame) {
         if (*self->cancelled)
             return GST_FLOW_FLUSHING;
@@ -568,13 +441,59 @@ static void plugInto(GstDeviceProvider* provider, const palmcue::standin::Camera
     gst_device_provider_device_add(provider, newStandinDevice(std::make_shared<Camera>(setup)));
 }
 
+// "MJPEG:1280x720@30,YUY2:640x480@30"; none when the text is not such a list.
+static std::optional<std::vector<palmcue::standin::Mode>> parseModes(const char* text) {
+    using palmcue::standin::PixelFormat;
+    std::vector<palmcue::standin::Mode> modes;
+    gchar** items = g_strsplit(text, ",", -1);
+    for (gchar** item = items; *item; ++item) {
+        char name[16] = {};
+        palmcue::standin::Mode mode;
+        int rate = 0;
+        if (std::sscanf(*item, " %15[A-Z0-9]:%dx%d@%d", name, &mode.width, &mode.height, &rate) !=
+                4 ||
+            mode.width <= 0 || mode.height <= 0 || rate <= 0) {
+            g_strfreev(items);
+            return std::nullopt;
+        }
+        bool known = false;
+        for (auto format : {PixelFormat::YUY2, PixelFormat::NV12, PixelFormat::I420,
+                            PixelFormat::GRAY8, PixelFormat::MJPEG}) {
+            if (g_str_equal(name, palmcue::standin::formatName(format))) {
+                mode.format = format;
+                known = true;
+            }
+        }
+        if (!known) {
+            g_strfreev(items);
+            return std::nullopt;
+        }
+        mode.framesPerSecond = {rate};
+        modes.push_back(mode);
+    }
+    g_strfreev(items);
+    return modes.empty() ? std::nullopt : std::make_optional(modes);
+}
+
 static palmcue::standin::CameraSetup environmentCamera(int index) {
     palmcue::standin::CameraSetup setup;
     setup.path = "/dev/video-standin" + std::to_string(index);
     setup.name = "Stand-in Camera " + std::to_string(index + 1);
     setup.isDefault = index == 0;
+    if (const char* modes = g_getenv("PALMCUE_STANDIN_MODES")) {
+        if (auto parsed = parseModes(modes))
+            setup.modes = std::move(*parsed);
+        else
+            g_warning("PALMCUE_STANDIN_MODES: not a list of FORMAT:WIDTHxHEIGHT@FPS: %s", modes);
+    }
+    if (index == 0 && g_strcmp0(g_getenv("PALMCUE_STANDIN_INFRARED"), "1") == 0) {
+        setup.name = "Stand-in IR Camera";
+        setup.modes = palmcue::standin::infraredModes();
+    }
     if (const char* picture = g_getenv("PALMCUE_STANDIN_PICTURE"))
         setup.picture = picture;
+    if (const char* scale = g_getenv("PALMCUE_STANDIN_PICTURE_SCALE"))
+        setup.pictureScale = g_ascii_strtod(scale, nullptr);
     setup.busy = g_strcmp0(g_getenv("PALMCUE_STANDIN_BUSY"), "1") == 0;
     if (const char* delay = g_getenv("PALMCUE_STANDIN_START_DELAY_MS"))
         setup.startDelayMs = std::atoi(delay);
@@ -700,6 +619,8 @@ const char* formatName(PixelFormat format) {
         return "NV12";
     case PixelFormat::I420:
         return "I420";
+    case PixelFormat::GRAY8:
+        return "GRAY8";
     case PixelFormat::MJPEG:
         return "MJPEG";
     }
@@ -707,15 +628,15 @@ const char* formatName(PixelFormat format) {
 }
 
 std::vector<Mode> typicalWebcamModes() {
-    std::vector<Mode> modes;
-    for (PixelFormat raw : {PixelFormat::YUY2, PixelFormat::NV12, PixelFormat::I420}) {
-        modes.push_back({raw, 640, 480, {30, 15}});
-        modes.push_back({raw, 1280, 720, {10}});
-        modes.push_back({raw, 1920, 1080, {5}});
-    }
-    modes.push_back({PixelFormat::MJPEG, 1280, 720, {30, 15}});
-    modes.push_back({PixelFormat::MJPEG, 1920, 1080, {30, 15}});
-    return modes;
+    return {{PixelFormat::YUY2, 640, 480, {30, 15}},
+            {PixelFormat::YUY2, 1280, 720, {10}},
+            {PixelFormat::MJPEG, 640, 480, {30, 15}},
+            {PixelFormat::MJPEG, 1280, 720, {30, 15}},
+            {PixelFormat::MJPEG, 1920, 1080, {30, 15}}};
+}
+
+std::vector<Mode> infraredModes() {
+    return {{PixelFormat::GRAY8, 640, 360, {30, 15}}};
 }
 
 void registerInProcess() {

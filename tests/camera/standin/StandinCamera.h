@@ -8,7 +8,11 @@
 // plugs and unplugs cameras itself. Built as a plugin file (libgstpalmcuestandin.so) and found
 // through GST_PLUGIN_PATH, it offers the cameras its environment describes instead:
 //   PALMCUE_STANDIN_PICTURE    still image or video shown (default: colour bars)
+//   PALMCUE_STANDIN_PICTURE_SCALE   the picture's share of the frame, 0..1 (default 1)
 //   PALMCUE_STANDIN_CAMERAS    how many cameras (default 1); the first is the default one
+//   PALMCUE_STANDIN_MODES      the modes every camera offers instead of a laptop webcam's, as
+//                              FORMAT:WIDTHxHEIGHT@FPS,... ("MJPEG:1280x720@30,YUY2:640x480@30")
+//   PALMCUE_STANDIN_INFRARED   1: the first camera is an infrared one (greyscale modes only)
 //   PALMCUE_STANDIN_BUSY       1: every camera fails to start as a busy device does
 //   PALMCUE_STANDIN_START_DELAY_MS   the first frame comes this late
 //   PALMCUE_STANDIN_PLUG_FILE  the first camera is plugged in only while this file exists
@@ -20,7 +24,7 @@
 
 namespace palmcue::standin {
 
-enum class PixelFormat { YUY2, NV12, I420, MJPEG };
+enum class PixelFormat { YUY2, NV12, I420, GRAY8, MJPEG };
 
 // One entry of a camera's format list.
 struct Mode {
@@ -30,15 +34,37 @@ struct Mode {
     std::vector<int> framesPerSecond; // highest first, as webcams list them
 };
 
-// What a typical USB webcam offers: YUYV at 640x480@30, 1280x720@10 and 1920x1080@5, MJPEG at
-// 1280x720@30 and 1920x1080@30, and the same sizes in NV12 and I420 at the YUYV rates.
+// What a typical laptop webcam offers: YUYV at 640x480@30 and 1280x720@10, MJPEG at 640x480,
+// 1280x720 and 1920x1080, all @30.
 std::vector<Mode> typicalWebcamModes();
+// What the infrared camera beside it offers (for face login): greyscale 640x360 only.
+std::vector<Mode> infraredModes();
+
+// A fault of a running camera, at one of its frames, counted from the first frame the camera
+// delivered since it was plugged in.
+struct Glitch {
+    enum class Kind {
+        // From this frame on, frames of width x height. MJPEG frames simply are (the JPEG
+        // header says so); raw frames come with new caps, as after a source change.
+        Resize,
+        Corrupt,  // `count` frames of noise: MJPEG ones cannot be decoded
+        Truncate, // `count` MJPEG frames cut off halfway, as a transfer that lost its end
+        Pause,    // nothing for `durationMs`, then frames again
+    };
+    Kind kind = Kind::Pause;
+    int atFrame = 0;
+    int width = 0;
+    int height = 0;
+    int count = 1;
+    int durationMs = 0;
+};
 
 struct CameraSetup {
     std::string path = "/dev/video-standin0"; // "device.path", which Qt uses as the camera id
     std::string name = "Stand-in Camera";
     std::vector<Mode> modes = typicalWebcamModes();
-    std::string picture; // still image or video file; empty: colour bars
+    std::string picture;       // still image or video file; empty: colour bars
+    double pictureScale = 1.0; // the picture's share of the frame; less is a hand further away
     bool isDefault = false;
     // Fails to start with GStreamer's resource-busy error, as a webcam in use elsewhere does.
     bool busy = false;
@@ -46,6 +72,7 @@ struct CameraSetup {
     // The first frame waits until releaseFirstFrame(): a start that takes as long as a test
     // needs.
     bool holdFirstFrame = false;
+    std::vector<Glitch> glitches;
 };
 
 // What the camera's element last negotiated.
@@ -56,7 +83,7 @@ struct Negotiated {
     int framesPerSecond = 0;
 };
 
-const char* formatName(PixelFormat format); // "YUY2", "NV12", "I420", "MJPEG"
+const char* formatName(PixelFormat format); // "YUY2", "NV12", "I420", "GRAY8", "MJPEG"
 
 // Initialises GStreamer if needed and registers the provider and its element statically.
 // Call on the main thread before Qt Multimedia first looks at devices. Cameras then come only
