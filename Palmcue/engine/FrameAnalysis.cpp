@@ -19,7 +19,13 @@ void HandDetector::analyzeFrame(const SampleBuffer& sampleBuffer) {
         return;
     const std::uint64_t epoch = detectionEpoch_.load(std::memory_order_acquire);
 
+    if (epoch != handPoseEpoch_) {
+        services_.handPose->reset();
+        handPoseEpoch_ = epoch;
+    }
     Result<ImageView> image = sampleBuffer.imageBuffer->bgra(frameScratch_);
+    if (!image)
+        services_.handPose->reset();
     const FrameVerdictResult verdict =
         image ? judgeFrame(*services_.handPose, *image)
               : FrameVerdictResult(failure(HandPoseFault::PerformFailed, image.error()));

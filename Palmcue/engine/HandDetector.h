@@ -194,6 +194,9 @@ private:
     std::atomic<std::uint64_t> detectionEpoch_{0};
     std::uint64_t nextLogId_ = 1;
     std::vector<std::uint8_t> frameScratch_; // detectQueue only: reused BGRA conversion buffer
+    // detectQueue only: the epoch whose frames the hand-pose service last saw. A hand followed
+    // before a Stop or a camera pause is not looked for where it was.
+    std::uint64_t handPoseEpoch_ = ~std::uint64_t(0);
 
     // Declared last: destroyed first, so that no frame is analysed once members are gone.
     SerialQueue detectQueue_{QStringLiteral("hand.detect")};

@@ -96,11 +96,14 @@ enum class HandPoseFault { PerformFailed, RequestFailed };
 // The hands found in one picture, most confident first; none is an answer too.
 using HandPoseResult = Result<std::vector<HandObservation>, HandPoseFault>;
 
-// Single-image hand-pose detection. Called on the detection thread only, one frame at a time.
+// Hand-pose detection, one picture at a time. Called on the detection thread only. A service
+// may follow a hand from one picture to the next; reset() makes the next picture start afresh
+// (a new camera session, or a picture that could not be used).
 class HandPoseService {
 public:
     virtual ~HandPoseService() = default;
     virtual HandPoseResult detect(const ImageView& image, int maximumHandCount) = 0;
+    virtual void reset() {}
 };
 
 // ---------------------------------------------------------------------------------------------

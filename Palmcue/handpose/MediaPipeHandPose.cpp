@@ -177,6 +177,7 @@ private:
     Result<void> findHand(const cv::Mat& frame, const ImageView& image, double shrink,
                           std::vector<HandObservation>& hands) {
         prepareLetterbox(frame, shrink);
+        times_.palmRan = true;
         if (Result<void> ran = run(*palm_, times_.palm); !ran)
             return ran;
         const auto& palms = palm_->output(0).size() > palm_->output(1).size()

@@ -39,6 +39,7 @@ public:
         double palm = 0.0;     // palm-detection network (both looks, when there were two)
         double landmark = 0.0; // landmark network
         double prePost = 0.0;  // colour, letterbox, decoding, crop, projection
+        bool palmRan = false;  // whether the palm detector looked at this frame
     };
 
     explicit MediaPipeHandPose(Options options);

@@ -100,7 +100,10 @@ public:
         }
         return fallback;
     }
+    void reset() override { resetsBeforeCall.push_back(calls.load()); }
     std::deque<HandPoseResult> script;
+    // For each reset(), how many detect() calls came before it; detection thread only.
+    std::vector<int> resetsBeforeCall;
     HandPoseResult fallback = noHands();
     std::atomic<int> calls{0};
     std::atomic<int> lastMaximumHandCount{0};
