@@ -2,24 +2,20 @@
 #include "handpose/MediaPipeHandPose.h"
 
 #include "engine/FingerClassifier.h"
+#include "handpose/HandModels.h"
 #include "handpose/HandRegion.h"
+#include "handpose/HandTracker.h"
 #include "handpose/PalmDecoder.h"
-#include "handpose/TfliteReader.h"
-#include "handpose/ThreadPool.h"
-#include "handpose/XnnpackNetwork.h"
 
 #include <algorithm>
-#include <cerrno>
+#include <array>
 #include <chrono>
 #include <cmath>
 #include <cstdlib>
-#include <cstring>
 #include <ctime>
 #include <filesystem>
-#include <malloc.h>
 #include <opencv2/core.hpp>
 #include <opencv2/imgproc.hpp>
-#include <sys/stat.h>
 #include <vector>
 
 #ifndef PALMCUE_MODEL_DIR_BUILD
@@ -31,8 +27,8 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-constexpr int kPalmSize = PalmDecoder::kInputSize;
-constexpr int kLandmarkSize = 224;
+constexpr int kPalmSize = HandModels::kPalmSize;
+constexpr int kLandmarkSize = HandModels::kLandmarkSize;
 constexpr int kMaxSide = 16384;
 constexpr std::int64_t kMaxPixels = 64ll << 20;
 constexpr int kMaxBytesPerRow = 1 << 20;
@@ -79,27 +75,6 @@ std::string frameFault(const ImageView& image) {
     return {};
 }
 
-// Why `path` cannot hold a model, found without opening it (opening a FIFO would block the
-// detection thread for good); empty for a regular file.
-std::string notAModelFile(const std::string& path) {
-    struct stat status {};
-    if (::stat(path.c_str(), &status) != 0) {
-        if (errno == ENOENT || errno == ENOTDIR)
-            return "the hand model is missing (run scripts/fetch-models.sh)";
-        return std::string("the hand model cannot be read (") + std::strerror(errno) + ")";
-    }
-    const char* kind = S_ISREG(status.st_mode)    ? nullptr
-                       : S_ISDIR(status.st_mode)  ? "a folder"
-                       : S_ISFIFO(status.st_mode) ? "a FIFO (named pipe)"
-                       : S_ISSOCK(status.st_mode) ? "a socket"
-                       : S_ISCHR(status.st_mode) || S_ISBLK(status.st_mode)
-                           ? "a device"
-                           : "something other than a file";
-    if (!kind)
-        return {};
-    return std::string("is ") + kind + " where the hand model file should be";
-}
-
 } // namespace
 
 std::string MediaPipeHandPose::defaultModelDir() {
@@ -117,32 +92,39 @@ std::string MediaPipeHandPose::defaultModelDir() {
 
 class MediaPipeHandPose::Pipeline {
 public:
-    explicit Pipeline(Options options) : options_(std::move(options)) {}
+    explicit Pipeline(Options options) : models_(std::move(options.modelDir), options.threads) {}
 
     Result<void> load() {
-        if (palm_ && landmark_)
+        if (models_.loaded())
             return {};
-        // A model that failed once is not read again at every frame.
-        if (!loadError_.empty())
-            return failure(loadError_);
-        if (Result<void> built = build(); !built) {
-            palm_.reset();
-            landmark_.reset();
-            loadError_ = built.error();
-            return built;
-        }
+        if (Result<void> loaded = models_.load(); !loaded)
+            return loaded;
         cropBgra_.create(kLandmarkSize, kLandmarkSize, CV_8UC4);
         cropRgb_.create(kLandmarkSize, kLandmarkSize, CV_8UC3);
         letterboxRgb_ = cv::Mat::zeros(kPalmSize, kPalmSize, CV_8UC3);
-        // The model files, the widened weights and XNNPACK's build scratch are free now, but
-        // malloc keeps freed pages of a thread's arena resident: give them back.
-        malloc_trim(0);
         return {};
     }
 
     HandPoseResult detect(const ImageView& image, int maximumHandCount) {
         times_ = {};
         const auto start = Clock::now();
+        HandPoseResult hands = detectHand(image, maximumHandCount);
+        times_.prePost = std::max(0.0, msSince(start) - times_.palm - times_.landmark);
+        return hands;
+    }
+
+    void reset() { tracker_.lose(); }
+
+    const StageTimes& times() const { return times_; }
+
+    // CPU time of every thread that works on a frame: the caller's and the pool's.
+    std::chrono::nanoseconds cpuTime() const { return threadCpuTime() + models_.workerCpuTime(); }
+
+private:
+    // The hand followed from the last frame, when the landmark model still sees it there; else
+    // the palm detector looks at this very frame, so that a hand that moved fast is found again
+    // at once.
+    HandPoseResult detectHand(const ImageView& image, int maximumHandCount) {
         if (const std::string fault = frameFault(image); !fault.empty())
             return failure(HandPoseFault::PerformFailed, "Unusable frame: " + fault);
         if (Result<void> loaded = load(); !loaded)
@@ -150,48 +132,59 @@ public:
         std::vector<HandObservation> hands;
         if (maximumHandCount < 1)
             return hands;
-
         const cv::Mat frame(image.height, image.width, CV_8UC4, const_cast<uint8_t*>(image.data),
                             std::size_t(image.bytesPerRow));
+        if (const auto followed = tracker_.region(image.width, image.height)) {
+            if (Result<void> looked = landmarksIn(frame, *followed, image, hands); !looked)
+                return failure(HandPoseFault::RequestFailed, looked.error());
+            if (!hands.empty())
+                return hands;
+        }
         for (const double shrink : {1.0, kSecondLookShrink}) {
             if (Result<void> looked = findHand(frame, image, shrink, hands); !looked)
                 return failure(HandPoseFault::RequestFailed, looked.error());
             if (!hands.empty() || decoder_.bestScore() < kSecondLookMinScore)
                 break;
         }
-        times_.prePost = std::max(0.0, msSince(start) - times_.palm - times_.landmark);
         return hands;
     }
 
-    const StageTimes& times() const { return times_; }
-
-    // CPU time of every thread that works on a frame: the caller's and the pool's.
-    std::chrono::nanoseconds cpuTime() const {
-        return threadCpuTime() + (pool_ ? pool_->workerCpuTime() : std::chrono::nanoseconds(0));
-    }
-
-private:
     // Palm detection on the frame shrunk by `shrink` inside the palm model's input, then the
-    // landmarks of the most confident palm. Adds the hand to `hands` if the landmark model
-    // sees one. Fails when a network fails.
+    // landmarks of the most confident palm. Fails when a network fails.
     Result<void> findHand(const cv::Mat& frame, const ImageView& image, double shrink,
                           std::vector<HandObservation>& hands) {
         prepareLetterbox(frame, shrink);
         times_.palmRan = true;
-        if (Result<void> ran = run(*palm_, times_.palm); !ran)
+        XnnpackNetwork& palm = models_.palm();
+        if (Result<void> ran = run(palm, times_.palm); !ran)
             return ran;
-        const auto& palms = palm_->output(0).size() > palm_->output(1).size()
-                                ? decoder_.decode(palm_->output(0), palm_->output(1))
-                                : decoder_.decode(palm_->output(1), palm_->output(0));
+        const auto& palms = palm.output(0).size() > palm.output(1).size()
+                                ? decoder_.decode(palm.output(0), palm.output(1))
+                                : decoder_.decode(palm.output(1), palm.output(0));
         if (palms.empty())
             return {};
-        const HandRegion region = HandRegion::fromPalm(toFramePixels(palms.front()));
+        return landmarksIn(frame, HandRegion::fromPalm(toFramePixels(palms.front())), image, hands);
+    }
+
+    // The landmark model on `region`: adds the hand to `hands` and follows it when the model
+    // sees one there, else loses it.
+    Result<void> landmarksIn(const cv::Mat& frame, const HandRegion& region, const ImageView& image,
+                             std::vector<HandObservation>& hands) {
         prepareCrop(frame, region);
-        if (Result<void> ran = run(*landmark_, times_.landmark); !ran)
+        XnnpackNetwork& landmark = models_.landmark();
+        if (Result<void> ran = run(landmark, times_.landmark); !ran)
             return ran;
-        const float presence = landmark_->output(1)[0];
-        if (presence >= kPresenceThreshold)
-            hands.push_back(observation(region, presence, image));
+        const float presence = landmark.output(1)[0];
+        if (presence < kPresenceThreshold) {
+            tracker_.lose();
+            return {};
+        }
+        std::array<PalmPoint, kJointCount> joints;
+        const auto landmarks = landmark.output(0);
+        for (int j = 0; j < kJointCount; ++j)
+            joints[j] = region.toFrame(landmarks[3 * j], landmarks[3 * j + 1], kLandmarkSize);
+        hands.push_back(observation(joints, presence, image));
+        tracker_.follow(joints, image.width, image.height);
         return {};
     }
 
@@ -201,62 +194,6 @@ private:
         Result<void> ran = network.run();
         ms += msSince(start);
         return ran;
-    }
-
-    Result<void> build() {
-        pool_ = std::make_unique<ThreadPool>(std::max(1, options_.threads));
-        auto palm = buildNetwork(kPalmModelFile, 1, 2);
-        if (!palm)
-            return std::move(palm).failure();
-        auto landmark = buildNetwork(kLandmarkModelFile, 1, 4);
-        if (!landmark)
-            return std::move(landmark).failure();
-        palm_ = std::move(*palm);
-        landmark_ = std::move(*landmark);
-        if (Result<void> shapes = checkShapes(); !shapes)
-            return shapes;
-        // The landmark model runs after the palm model, never beside it.
-        return palm_->shareIntermediatesWith(*landmark_);
-    }
-
-    Result<std::unique_ptr<XnnpackNetwork>> buildNetwork(const char* file, std::size_t inputs,
-                                                         std::size_t outputs) {
-        const std::string path = (std::filesystem::path(options_.modelDir) / file).string();
-        if (const std::string fault = notAModelFile(path); !fault.empty())
-            return failure(path + ": " + fault);
-        Result<ModelGraph> graph = TfliteReader::readFile(path);
-        if (!graph)
-            return std::move(graph).failure();
-        if (graph->inputs.size() != inputs || graph->outputs.size() != outputs)
-            return failure(path + ": expected " + std::to_string(inputs) + " input(s) and " +
-                           std::to_string(outputs) + " outputs, found " +
-                           std::to_string(graph->inputs.size()) + " and " +
-                           std::to_string(graph->outputs.size()));
-        return XnnpackNetwork::create(std::move(*graph), pool_->handle());
-    }
-
-    Result<void> checkShapes() const {
-        auto shapeIs = [](const XnnpackNetwork& net, int tensor, std::vector<int> shape) {
-            return net.graph().tensors[tensor].shape == shape;
-        };
-        const auto& pg = palm_->graph();
-        const auto& lg = landmark_->graph();
-        const bool palmOk = shapeIs(*palm_, pg.inputs[0], {1, kPalmSize, kPalmSize, 3}) &&
-                            ((shapeIs(*palm_, pg.outputs[0], {1, 2016, 18}) &&
-                              shapeIs(*palm_, pg.outputs[1], {1, 2016, 1})) ||
-                             (shapeIs(*palm_, pg.outputs[1], {1, 2016, 18}) &&
-                              shapeIs(*palm_, pg.outputs[0], {1, 2016, 1})));
-        if (!palmOk)
-            return failure(pg.source + ": not the palm-detection model (unexpected input or "
-                                       "output shapes)");
-        const bool landmarkOk =
-            shapeIs(*landmark_, lg.inputs[0], {1, kLandmarkSize, kLandmarkSize, 3}) &&
-            shapeIs(*landmark_, lg.outputs[0], {1, 63}) &&
-            shapeIs(*landmark_, lg.outputs[1], {1, 1});
-        if (!landmarkOk)
-            return failure(lg.source + ": not the hand-landmark model (unexpected input or "
-                                       "output shapes)");
-        return {};
     }
 
     // The frame scaled to fit 192×192 (and then shrunk by `shrink`), centred on black, as RGB
@@ -280,7 +217,7 @@ private:
         }
         cv::Mat target = letterboxRgb_(letterbox_);
         cv::cvtColor(resized_, target, cv::COLOR_BGRA2RGB);
-        cv::Mat input(kPalmSize, kPalmSize, CV_32FC3, palm_->input().data());
+        cv::Mat input(kPalmSize, kPalmSize, CV_32FC3, models_.palm().input().data());
         letterboxRgb_.convertTo(input, CV_32F, 1.0 / 255.0);
         frameWidth_ = frame.cols;
         frameHeight_ = frame.rows;
@@ -310,7 +247,7 @@ private:
                        cv::INTER_LINEAR | cv::WARP_INVERSE_MAP, cv::BORDER_CONSTANT,
                        cv::Scalar::all(0));
         cv::cvtColor(cropBgra_, cropRgb_, cv::COLOR_BGRA2RGB);
-        cv::Mat input(kLandmarkSize, kLandmarkSize, CV_32FC3, landmark_->input().data());
+        cv::Mat input(kLandmarkSize, kLandmarkSize, CV_32FC3, models_.landmark().input().data());
         cropRgb_.convertTo(input, CV_32F, 1.0 / 255.0);
     }
 
@@ -334,15 +271,11 @@ private:
         return float(std::clamp(trust, 0.0, double(presence)));
     }
 
-    HandObservation observation(const HandRegion& region, float presence,
+    HandObservation observation(const std::array<PalmPoint, kJointCount>& frame, float presence,
                                 const ImageView& image) const {
         HandObservation hand;
         hand.confidence = presence;
         hand.aspectRatio = double(image.width) / image.height;
-        const auto landmarks = landmark_->output(0);
-        PalmPoint frame[kJointCount];
-        for (int j = 0; j < kJointCount; ++j)
-            frame[j] = region.toFrame(landmarks[3 * j], landmarks[3 * j + 1], kLandmarkSize);
         const auto& wrist = frame[int(JointName::Wrist)];
         const auto& knuckle = frame[int(JointName::MiddleMCP)];
         const double palm = std::hypot(knuckle.x - wrist.x, knuckle.y - wrist.y);
@@ -360,11 +293,8 @@ private:
         return hand;
     }
 
-    Options options_;
-    std::string loadError_;
-    std::unique_ptr<ThreadPool> pool_;
-    std::unique_ptr<XnnpackNetwork> palm_;
-    std::unique_ptr<XnnpackNetwork> landmark_;
+    HandModels models_;
+    HandTracker tracker_;
     PalmDecoder decoder_;
     cv::Mat halfway_, resized_, letterboxRgb_, cropBgra_, cropRgb_;
     cv::Rect letterbox_;
@@ -381,6 +311,9 @@ HandPoseResult MediaPipeHandPose::detect(const ImageView& image, int maximumHand
     const auto start = Clock::now();
     const auto cpuStart = pipeline_->cpuTime();
     HandPoseResult hands = detectOrExplain(image, maximumHandCount);
+    // A frame that could not be used breaks the track: the next one starts afresh.
+    if (!hands)
+        pipeline_->reset();
     if (hands)
         costs_.record(Clock::now() - start, pipeline_->cpuTime() - cpuStart, !hands->empty());
     return hands;
@@ -398,6 +331,10 @@ HandPoseResult MediaPipeHandPose::detectOrExplain(const ImageView& image, int ma
     } catch (...) {
         return failure(HandPoseFault::PerformFailed, "Hand-pose detection failed");
     }
+}
+
+void MediaPipeHandPose::reset() {
+    pipeline_->reset();
 }
 
 Result<void> MediaPipeHandPose::load() {

@@ -1,13 +1,15 @@
 // SPDX-License-Identifier: Apache-2.0
 // Hand-pose detection with the MediaPipe palm-detection and hand-landmark models, run on
-// XNNPACK through our own TFLite importer. Each frame is judged on its own (no tracking): palm
-// detection on the letterboxed frame (and, when that finds no hand, once more on the frame
-// shrunk, for hands held close), then the landmark model on a rotated crop around the most
-// confident palm. Each joint's confidence says how far its location can be trusted.
+// XNNPACK through our own TFLite importer. A hand is followed from frame to frame: the landmark
+// model looks where the last frame's landmarks put the hand, and only when it sees no hand there
+// does palm detection look at the letterboxed frame (and, when that finds no hand, once more at
+// the frame shrunk, for hands held close), then the landmark model at a rotated crop around the
+// most confident palm. Each joint's confidence says how far its location can be trusted.
 #pragma once
 
 #include "engine/Services.h"
 #include "handpose/DetectionCosts.h"
+#include "handpose/HandModels.h"
 
 #include <cstddef>
 #include <memory>
@@ -17,8 +19,8 @@ namespace palmcue::handpose {
 
 class MediaPipeHandPose : public HandPoseService {
 public:
-    static constexpr const char* kPalmModelFile = "palm_detection_full.tflite";
-    static constexpr const char* kLandmarkModelFile = "hand_landmark_full.tflite";
+    static constexpr const char* kPalmModelFile = HandModels::kPalmModelFile;
+    static constexpr const char* kLandmarkModelFile = HandModels::kLandmarkModelFile;
     // Below this landmark-model presence score the crop is taken to hold no hand.
     static constexpr float kPresenceThreshold = 0.5f;
 
@@ -47,6 +49,8 @@ public:
 
     // Never throws. The models are loaded and the networks built at the first call.
     HandPoseResult detect(const ImageView& image, int maximumHandCount) override;
+    // The next frame is looked at afresh: no hand is followed into it.
+    void reset() override;
 
     // Loads the models now rather than at the first frame.
     Result<void> load();

@@ -193,3 +193,18 @@ TEST_F(PipelineFixture, FrameCountContinuesAcrossStopAndStart) {
     EXPECT_EQ(handPose->calls, 2);
     EXPECT_EQ(detector->debugInfo(), "No hand detected (frame 6)");
 }
+
+TEST_F(PipelineFixture, HandPoseStartsAfreshAfterAStopAndAfterAnUnreadableFrame) {
+    handPose->fallback = noHands();
+    for (int i = 0; i < 6; ++i)
+        deliver(frameWithImage());
+    drain();
+    detector->stop();
+    for (int i = 0; i < 3; ++i)
+        deliver(frameWithImage());
+    for (int i = 0; i < 3; ++i)
+        deliver({std::make_shared<FakePixelBuffer>(false)});
+    drain();
+    // Before the first frame, the first after Stop, and after the frame it could not read.
+    EXPECT_EQ(handPose->resetsBeforeCall, (std::vector<int>{0, 2, 3}));
+}

@@ -120,7 +120,9 @@ TEST(HandPose, OddFramesGiveNoHand) {
     EXPECT_TRUE(pose.detect({pixels.data(), 64, 64, 256}, 0)->empty());
 }
 
+// Each picture on its own: no hand followed from the one before.
 std::optional<HandObservation> detectPicture(MediaPipeHandPose& pose, const cv::Mat& bgr) {
+    pose.reset();
     cv::Mat bgra;
     cv::cvtColor(bgr, bgra, cv::COLOR_BGR2BGRA);
     const auto outcome = pose.detect({bgra.data, bgra.cols, bgra.rows, int(bgra.step[0])}, 1);

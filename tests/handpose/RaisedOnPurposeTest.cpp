@@ -37,6 +37,7 @@ cv::Mat turned(const cv::Mat& bgr, double degrees) {
 
 // What the app reads from a picture; no hand gives an all-unknown reading.
 FingerReading read(MediaPipeHandPose& pose, const cv::Mat& bgr, bool& found) {
+    pose.reset(); // each picture on its own
     cv::Mat bgra;
     cv::cvtColor(bgr, bgra, cv::COLOR_BGR2BGRA);
     const auto hands = pose.detect({bgra.data, bgra.cols, bgra.rows, int(bgra.step[0])}, 1);
