@@ -220,9 +220,9 @@ TEST_F(AnalyzeTool, EachFileStartsAfresh) {
     }
 }
 
-// A hand that drifts, zooms and turns up to 30 degrees, judged one frame in three as the
-// application does: it is found in at least 99 % of the analysed frames, and its finger read
-// on most of them.
+// A hand that drifts, goes back and turns up to 30 degrees, judged one frame in three as the
+// application does: it is found in at least 99 % of the analysed frames (each frame judged on
+// its own: 70 %) and its finger read in at least 95 % (97 to 99 % measured at each phase).
 TEST_F(AnalyzeTool, KeepsAMovingHandInNearlyEveryAnalysedFrame) {
     PALMCUE_SKIP_WITHOUT_SHARED_HANDS();
     if (!modelsPresent())
@@ -263,5 +263,5 @@ TEST_F(AnalyzeTool, KeepsAMovingHandInNearlyEveryAnalysedFrame) {
               << ", the photo's finger read in " << rightFinger << "\n";
     EXPECT_EQ(analysed, (lastFrameAndFinger.back().first - 2) / 3 + 1);
     EXPECT_GE(found * 100, analysed * 99) << found << " of " << analysed;
-    EXPECT_GE(rightFinger * 100, analysed * 80) << rightFinger << " of " << analysed;
+    EXPECT_GE(rightFinger * 100, analysed * 95) << rightFinger << " of " << analysed;
 }

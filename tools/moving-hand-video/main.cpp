@@ -1,11 +1,10 @@
 // SPDX-License-Identifier: Apache-2.0
 // palmcue-moving-hand-video HANDS_DIR OUT.avi
-// Makes a 1280x720, 30 fps MJPEG video (as many webcams deliver) of a hand that moves as a person's
-// does while holding a finger up: photos of one raised finger from HANDS_DIR, each for 2.5 s,
-// drifting across a textured grey background, growing and shrinking, and turning up to 30 degrees
-// either way. A hand that moves between analysed frames is what following it from frame to frame
-// must cope with. Prints, for each photo, its first and last frame and its file name, so that a
-// test knows which finger each frame shows. The same input always gives the same video.
+// Makes a 1280x720, 30 fps MJPEG video (as many webcams deliver) of a hand that moves as a
+// person's does while holding a finger up: photos of one raised finger from HANDS_DIR, each for
+// 2.5 s, drifting across a textured grey background, coming close and going back, and turning up
+// to 30 degrees either way. Prints, for each photo, its first and last frame and its file name,
+// so that a test knows which finger each frame shows. The same input always gives the same video.
 #include <cmath>
 #include <cstdio>
 #include <numbers>
@@ -23,10 +22,12 @@ constexpr int kWidth = 1280;
 constexpr int kHeight = 720;
 constexpr double kFps = 30.0;
 constexpr int kFramesEach = 75;
-// Close-ups, so that the hand is large enough once the photo is scaled into the frame: two
-// raised index fingers and two thumbs, each against its own room.
-constexpr const char* kPhotos[] = {"one_hagrid_01.jpg", "like_hagrid_01.jpg", "one_hagrid_03.jpg",
-                                   "like_hagrid_03.jpg"};
+// Two raised index fingers and two thumbs, each against its own room. The palm detector finds
+// the first two only while they are close (one_hagrid_01.jpg only when it fills the frame's
+// height): each photo starts close and upright, so that the hand is found, and then what the
+// video tests is keeping it while it goes back and turns.
+constexpr const char* kPhotos[] = {"one_hagrid_01.jpg", "like_hagrid_03.jpg", "one_hagrid_03.jpg",
+                                   "like_hagrid_01.jpg"};
 
 // Grey with a faint blotchy texture, as a wall out of focus; the same every run.
 cv::Mat background() {
@@ -44,12 +45,12 @@ cv::Mat background() {
 
 // Where photo `index` stands at `phase` (0 to 1 over its time on screen): its centre drifts
 // up to 250 px sideways and 60 px up and down, it turns up to 30 degrees either way and its
-// longer side is 360 to 560 px.
+// longer side goes from 720 px down to 360 px and back.
 cv::Mat placement(const cv::Mat& photo, int index, double phase) {
     const double turn = 2.0 * std::numbers::pi * phase;
     const double side = index % 2 ? -1.0 : 1.0; // alternate photos drift the other way first
     const double angle = 30.0 * std::sin(turn);
-    const double longer = 460.0 + 100.0 * std::sin(2.0 * turn + index);
+    const double longer = 540.0 + 180.0 * std::cos(turn);
     const double scale = longer / std::max(photo.cols, photo.rows);
     const cv::Point2d centre(kWidth / 2.0 + side * 250.0 * std::sin(turn + 0.6),
                              kHeight / 2.0 + 60.0 * std::sin(2.0 * turn));
