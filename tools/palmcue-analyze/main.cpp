@@ -206,6 +206,7 @@ public:
             if (!video.retrieve(picture) || picture.empty()) {
                 std::fprintf(stderr, "palmcue-analyze: %s frame %d: cannot be decoded\n",
                              input.c_str(), frame);
+                pose_.reset(); // as the application does after a picture it cannot use
                 ok = false;
                 continue;
             }
