@@ -234,15 +234,21 @@ FingerReading classifyFingers(const HandObservation& observation) {
         }
     }
 
-    if (tip->usable && ip->usable && mp->usable && cmc->usable) {
-        const double bend = angleDegrees(mp->at - cmc->at, ip->at - mp->at) +
-                            angleDegrees(ip->at - mp->at, tip->at - ip->at);
-        const bool straight = bend < kMaxThumbBendDegrees;
+    if (tip->usable && ip->usable && mp->usable) {
         const bool clear = thumbClearance > kMinThumbClearanceToPalm * palm;
-        const NotRaised why = !straight ? NotRaised::Bent
-                              : !clear  ? NotRaised::Touching
-                                        : aim(mp->at, tip->at, kMaxThumbTiltDegrees);
-        judge(reading, 0, why, tip->inPicture && ip->inPicture);
+        if (cmc->usable) {
+            const double bend = angleDegrees(mp->at - cmc->at, ip->at - mp->at) +
+                                angleDegrees(ip->at - mp->at, tip->at - ip->at);
+            const bool straight = bend < kMaxThumbBendDegrees;
+            const NotRaised why = !straight ? NotRaised::Bent
+                                  : !clear  ? NotRaised::Touching
+                                            : aim(mp->at, tip->at, kMaxThumbTiltDegrees);
+            judge(reading, 0, why, tip->inPicture && ip->inPicture);
+        } else if (!clear) {
+            // Its base below the picture, as with a hand held close, the thumb's bend cannot
+            // be told, but a tip against the fingers is not raised however it bends.
+            judge(reading, 0, NotRaised::Touching, tip->inPicture && ip->inPicture);
+        }
     }
     return reading;
 }

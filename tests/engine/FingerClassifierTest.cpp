@@ -252,6 +252,14 @@ TEST(FingerClassifier, WristBelowThePictureStillReads) {
         joint(hand, JointName::Wrist).confidence = 0.0f;
         EXPECT_EQ(readingOf(hand), "01000");
         EXPECT_EQ(getSingleRaised(classifyFingers(hand)), 1);
+        // The thumb's base is lost too: a thumb against the fingers still reads folded, one
+        // held clear of them cannot be told.
+        joint(hand, JointName::ThumbCMC).confidence = 0.0f;
+        EXPECT_EQ(readingOf(hand), "01000");
+        HandObservation thumb = syntheticHand({true, false, false, false, false}, 0, mirrored);
+        shift(thumb, 0, -0.33);
+        joint(thumb, JointName::ThumbCMC).confidence = 0.0f;
+        EXPECT_EQ(readingOf(thumb), "?0000");
     }
 }
 

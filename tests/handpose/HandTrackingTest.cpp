@@ -61,6 +61,7 @@ struct Look {
     bool hand = false;
     bool palmRan = false;
     std::optional<int> single;
+    cv::Rect box; // around the joints, in frame pixels
 };
 
 Look look(MediaPipeHandPose& pose, const cv::Mat& bgr) {
@@ -73,6 +74,11 @@ Look look(MediaPipeHandPose& pose, const cv::Mat& bgr) {
     if (hands && !hands->empty()) {
         seen.hand = true;
         seen.single = getSingleRaised(classifyFingers(hands->front()));
+        std::vector<cv::Point> points;
+        for (const auto& joint : hands->front().joints)
+            points.emplace_back(int(joint->location.x * bgr.cols),
+                                int((1 - joint->location.y) * bgr.rows));
+        seen.box = cv::boundingRect(points);
     }
     return seen;
 }
@@ -116,7 +122,16 @@ TEST(HandTracking, FollowsAStillHandAndFindsAMovedOneAtOnce) {
         const Look still1 = look(pose, placed(bgr, false));
         const Look still2 = look(pose, placed(bgr, false));
         const Look jumped = look(pose, placed(bgr, true));
-        const Look left = look(pose, empty);
+        // The hand leaves and the person stays: the hand painted over in the scene's colour.
+        cv::Mat gone = placed(bgr, false);
+        const cv::Rect& box = found.box;
+        const int grow = std::max(box.width, box.height) / 4;
+        cv::rectangle(gone,
+                      {box.x - grow, box.y - grow, box.width + 2 * grow, box.height + 2 * grow},
+                      cv::mean(gone), cv::FILLED);
+        look(pose, placed(bgr, false)); // followed where it was painted over
+        const Look left = look(pose, gone);
+        const Look nothing = look(pose, empty);
         pose.reset();
         const Look afresh = look(pose, placed(bgr, true));
         std::printf("%-24s %-8s %-12s %-12s %-12s %-12s %-12s %s\n",
@@ -135,8 +150,10 @@ TEST(HandTracking, FollowsAStillHandAndFindsAMovedOneAtOnce) {
         EXPECT_TRUE(still2.hand && !still2.palmRan) << name;
         // Gone from where it was, it is looked for in that same frame, and found.
         EXPECT_TRUE(jumped.hand && jumped.palmRan) << name;
-        // No ghost of the hand in a frame without one.
+        // No ghost of the hand once it has gone.
         EXPECT_FALSE(left.hand) << name;
+        EXPECT_TRUE(left.palmRan) << name;
+        EXPECT_FALSE(nothing.hand) << name;
         EXPECT_TRUE(afresh.palmRan) << name;
     }
     std::printf("single finger right: %d of %d found, %d of %d followed\n", firstRight, photos,
