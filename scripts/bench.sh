@@ -15,7 +15,7 @@ hands=$PWD/../shared/hands
 [[ -d $hands ]] || { echo "bench.sh: $hands is not there" >&2; exit 1; }
 
 for tool in bench/palmcue-bench-handpose bench/palmcue-bench-app bench/palmcue-bench-modes \
-    Palmcue/PalmcueApp/palmcue \
+    Palmcue/PalmcueApp/palmcue tools/palmcue-moving-hand-video \
     Palmcue/camera/palmcue-bench-camera Palmcue/desktop/palmcue-bench-catalogue; do
     [[ -x $build/$tool ]] || { echo "bench.sh: $build/$tool is not built (make build)" >&2; exit 1; }
 done
@@ -51,13 +51,27 @@ ffmpeg -loglevel error -y -f lavfi -i "color=c=0x303030:s=1280x720:r=30:d=2" \
     -pix_fmt yuyv422 -c:v rawvideo "$work/nohand-yuyv.avi"
 
 echo "bench.sh: hand-pose step"
+"$build/tools/palmcue-moving-hand-video" "$hands" "$work/moving.avi" >/dev/null
 handpose=""
-for args in "--threads 1" "--threads 1 --no-hand" "--threads 1 --hogs 2" "--threads 2" \
-    "--threads 2 --hogs 2"; do
-    read -ra options <<<"$args"
-    handpose+="\$ palmcue-bench-handpose $args"$'\n'
-    handpose+=$("$build/bench/palmcue-bench-handpose" "${options[@]}" --iterations 200)$'\n\n'
+scenes=""
+for args in "--threads 1" "--threads 1 --video moving.avi --every 3" "--threads 1 --no-hand" \
+    "--threads 1 --hogs 2" "--threads 2" "--threads 2 --hogs 2"; do
+    read -ra options <<<"${args/moving.avi/$work/moving.avi}"
+    run=$("$build/bench/palmcue-bench-handpose" "${options[@]}" --iterations 200)
+    handpose+="\$ palmcue-bench-handpose $args"$'\n'"$run"$'\n\n'
+    [[ $args == *hogs* || $args == *"threads 2"* ]] ||
+        scenes+="$args "$(grep '^summary:' <<<"$run" || echo "summary: failed=1")$'\n'
 done
+# One row per scene: a hand held still, a hand moving, no hand.
+scene_table=$(awk '
+    function v(k) { for (i = 1; i <= NF; ++i) { split($i, p, "="); if (p[1] == k) return p[2] } return "?" }
+    {
+        scene = /--video/ ? "hand moving (moving.avi, one frame in 3)" : /--no-hand/ ? "no hand" : "hand held still"
+        load = $0; sub(/.* load=/, "", load)
+        printf "| %s | **%s** | %s of %s | %s of %s | %s / %s / %s | %s |\n", scene, v("cpu_ms"),
+            v("palm_ran"), v("frames"), v("found"), v("frames"), v("palm_ms"), v("landmark_ms"),
+            v("prepost_ms"), load
+    }' <<<"$scenes")
 
 echo "bench.sh: camera frame path"
 camera=$("$build/Palmcue/camera/palmcue-bench-camera" --benchmark_filter='YUV420P|NV12|YUYV|BGRA' \
@@ -149,7 +163,20 @@ fi
     echo
     echo "## Hand-pose step per frame (1280x720 BGRA)"
     echo
-    echo "\`palmcue-bench-handpose [--threads N] [--no-hand] [--hogs 2] --iterations 200\`: one"
+    echo "CPU per analysed frame (thread CPU time of every thread working on \`detect()\`), one"
+    echo "thread, frames fed in sequence without a reset as within a session: a hand held still (the"
+    echo "same photo, \`gr_pointing_up.jpg\`, in every frame), a hand moving (one frame in three of"
+    echo "\`palmcue-moving-hand-video\`'s video: four photos of one raised finger drifting, zooming"
+    echo "and turning up to 30 degrees, looped) and no hand (a plain picture); how often the palm"
+    echo "detector ran (it is skipped when the hand is followed from the previous frame) and the"
+    echo "mean wall time of each stage per analysed frame."
+    echo
+    echo "| scene | ms CPU / analysed frame | palm detector ran | hand found | palm / landmark / pre-post ms | load average |"
+    echo "|---|---|---|---|---|---|"
+    echo "$scene_table"
+    echo
+    echo "Each run in full: \`palmcue-bench-handpose [--threads N] [--no-hand | --video FILE"
+    echo "--every 3] [--hogs 2] --iterations 200\`, one"
     echo "frame every 100 ms, as the camera paces the analysed frames. Wall time of palm detection,"
     echo "landmark model and the pre/post-processing around them (colour conversion, letterbox,"
     echo "anchor decoding, rotated crop, projection), and CPU per frame: the step's own (every"

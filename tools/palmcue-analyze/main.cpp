@@ -1,11 +1,14 @@
 // SPDX-License-Identifier: Apache-2.0
-// palmcue-analyze [--json] [--draw OUT.png] [--threads N] IMAGE|VIDEO...
+// palmcue-analyze [--json] [--draw OUT.png] [--threads N] [--every N] [--first K] IMAGE|VIDEO...
 // Runs hand-pose detection and the engine's finger classifier on each photo or video frame and
 // prints what the app would see, with the time of each stage: the raised fingers, the fingers
 // the classifier could not judge (unknown: they rule out a single finger) and the single raised
 // finger. --json prints one object per frame, including the 21 landmarks with their
 // confidences, for studying the classifier offline. --draw draws the joints, with a grey
-// border around the picture when some lie outside it.
+// border around the picture when some lie outside it. --every and --first pick a video's
+// frames as the application's cadence does; the hand-pose service follows a hand from one
+// analysed frame to the next within a video and starts afresh at each file.
+#include "Arguments.h"
 #include "engine/FrameVerdict.h"
 #include "handpose/MediaPipeHandPose.h"
 
@@ -28,41 +31,7 @@ namespace {
 
 using palmcue::handpose::MediaPipeHandPose;
 
-struct Arguments {
-    bool json = false;
-    std::string draw;
-    int threads = 1; // as the app runs; more threads finish a file sooner on an idle machine
-    std::vector<std::string> inputs;
-};
-
-void usage() {
-    std::fprintf(stderr,
-                 "usage: palmcue-analyze [--json] [--draw OUT.png] [--threads N] IMAGE|VIDEO...\n");
-}
-
-bool parse(int argc, char** argv, Arguments& args) {
-    for (int i = 1; i < argc; ++i) {
-        const std::string arg = argv[i];
-        if (arg == "--json") {
-            args.json = true;
-        } else if (arg == "--draw" && i + 1 < argc) {
-            args.draw = argv[++i];
-        } else if (arg == "--threads" && i + 1 < argc) {
-            try {
-                args.threads = std::stoi(argv[++i]);
-            } catch (const std::exception&) {
-                return false;
-            }
-            if (args.threads < 1 || args.threads > 64)
-                return false;
-        } else if (arg == "-h" || arg == "--help" || (arg.size() > 1 && arg[0] == '-')) {
-            return false;
-        } else {
-            args.inputs.push_back(arg);
-        }
-    }
-    return !args.inputs.empty();
-}
+using palmcue::analyze::Arguments;
 
 std::string jsonString(const std::string& text) {
     std::string out = "\"";
@@ -217,6 +186,8 @@ public:
             std::fprintf(stderr, "palmcue-analyze: %s: no such file\n", input.c_str());
             return false;
         }
+        // No track from one file into the next: each file is a new session.
+        pose_.reset();
         cv::Mat picture = cv::imread(input, cv::IMREAD_COLOR);
         if (!picture.empty())
             return analyzeFrame(input, 0, picture, true);
@@ -228,14 +199,29 @@ public:
         }
         int frame = 0;
         bool ok = true;
-        while (video.read(picture)) {
+        // Frames left out are only grabbed: decoded, never converted.
+        for (; video.grab(); ++frame) {
+            if (frame % args_.every != args_.first)
+                continue;
+            if (!video.retrieve(picture) || picture.empty()) {
+                std::fprintf(stderr, "palmcue-analyze: %s frame %d: cannot be decoded\n",
+                             input.c_str(), frame);
+                pose_.reset(); // as the application does after a picture it cannot use
+                ok = false;
+                continue;
+            }
             if (picture.channels() != 3)
                 cv::cvtColor(picture, picture, cv::COLOR_GRAY2BGR);
-            ok = analyzeFrame(input, frame++, picture, false) && ok;
+            ok = analyzeFrame(input, frame, picture, false) && ok;
         }
         if (frame == 0) {
             std::fprintf(stderr, "palmcue-analyze: %s: cannot read this image or video\n",
                          input.c_str());
+            return false;
+        }
+        if (frame <= args_.first) {
+            std::fprintf(stderr, "palmcue-analyze: %s: has %d frames, none of them analysed\n",
+                         input.c_str(), frame);
             return false;
         }
         return ok;
@@ -301,8 +287,11 @@ private:
             std::printf("  single: %s",
                         single ? std::string(palmcue::kFingerNames[*single]).c_str() : "-");
         }
-        std::printf("  | palm %.1f ms, landmark %.1f ms, pre/post %.1f ms\n", times.palm,
-                    times.landmark, times.prePost);
+        if (times.palmRan)
+            std::printf("  | palm %.1f ms,", times.palm);
+        else
+            std::printf("  | followed,");
+        std::printf(" landmark %.1f ms, pre/post %.1f ms\n", times.landmark, times.prePost);
     }
 
     void printJson(const std::string& input, int frame, const palmcue::FrameVerdict& verdict,
@@ -311,6 +300,7 @@ private:
         std::string line =
             "{\"file\":" + jsonString(input) + ",\"frame\":" + std::to_string(frame) +
             ",\"hand\":" + (hand ? "true" : "false") +
+            ",\"palmRan\":" + (times.palmRan ? "true" : "false") +
             ",\"confidence\":" + number(hand ? hand->confidence : 0.0) + ",\"fingers\":[";
         for (int i = 0; i < palmcue::kFingerCount; ++i)
             line += std::string(i ? "," : "") + (verdict.flags[i] ? "true" : "false");
@@ -357,9 +347,16 @@ int main(int argc, char** argv) {
     // Our own messages say what failed; OpenCV's backend chatter would bury them.
     cv::utils::logging::setLogLevel(cv::utils::logging::LOG_LEVEL_SILENT);
     Arguments args;
-    if (!parse(argc, argv, args)) {
-        usage();
+    std::string fault;
+    if (!palmcue::analyze::parseArguments(argc, argv, args, fault)) {
+        if (!fault.empty())
+            std::fprintf(stderr, "palmcue-analyze: %s\n", fault.c_str());
+        std::fputs(palmcue::analyze::usageText().c_str(), stderr);
         return 2;
+    }
+    if (args.help) {
+        std::fputs(palmcue::analyze::helpText().c_str(), stdout);
+        return 0;
     }
     if (!args.draw.empty()) {
         if (const std::string fault = drawPathFault(args.draw); !fault.empty()) {
