@@ -2,6 +2,7 @@
 #include "PalmcueApp/AppDelegate.h"
 
 #include "PalmcueApp/DesktopSettings.h"
+#include "PalmcueApp/SceneGraphChoice.h"
 #include "PalmcueApp/StartupReport.h"
 #include "apps/AppLauncher.h"
 #include "apps/SystemClock.h"
@@ -68,6 +69,7 @@ bool AppDelegate::applicationDidFinishLaunching() {
         DetectorServices{handPose_, camera_.get(), launcher_.get(), clock_.get()});
     desktopSettings_ = std::make_unique<DesktopSettings>();
 
+    StartupReport::sceneGraphChosen(SceneGraphChoice::choose().describe());
     auto window = std::make_unique<QQuickView>();
     window->setTitle(QStringLiteral("Palm&Cue"));
     window->setResizeMode(QQuickView::SizeRootObjectToView);
