@@ -5,6 +5,7 @@
 #include "PalmcueApp/AppDelegate.h"
 
 #include "PalmcueApp/DesktopSettings.h"
+#include "PalmcueApp/HeapTrim.h"
 #include "PalmcueApp/SceneGraphChoice.h"
 #include "ShellTestSupport.h"
 #include "engine/HandDetector.h"
@@ -196,4 +197,13 @@ TEST(SceneGraphChoice, TellsOpenGlOnTheCpuFromAGpu) {
          {"Mesa Intel(R) UHD Graphics 620 (KBL GT2)", "AMD Radeon RX 6600 (radeonsi)",
           "NVIDIA GeForce GTX 1060/PCIe/SSE2", "virgl", ""})
         EXPECT_FALSE(SceneGraphChoice::isSoftwareRenderer(QString::fromLatin1(gpu))) << gpu;
+}
+
+TEST(HeapTrim, TrimsOnceShortlyAfterAStop) {
+    palmcue::shell::HeapTrim trim;
+    trim.afterStop();
+    trim.afterStop(); // a second Stop moves the trim on, it does not add one
+    ASSERT_TRUE(palmcue::test::waitUntil([&] { return trim.trims() > 0; }));
+    QTest::qWait(palmcue::shell::HeapTrim::kAfterStopMs + 200);
+    EXPECT_EQ(trim.trims(), 1);
 }
