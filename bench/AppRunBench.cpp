@@ -265,8 +265,11 @@ int main(int argc, char** argv) {
         detector->stop();
         detector->start();
     });
+    // Half an interval out of step with the samples, so that each sample finds the camera
+    // running, the same time after its Start.
     if (o.restartEvery > 0)
-        restarter.start(o.restartEvery * 1000);
+        QTimer::singleShot(o.restartEvery * 500,
+                           [&restarter, &o] { restarter.start(o.restartEvery * 1000); });
 
     std::printf("%8s %8s %10s %9s %6s %8s %10s %9s  %s\n", "seconds", "cpu%", "rss_MiB", "heap_MiB",
                 "fds", "threads", "analysed", "launches", "status | debug line");
