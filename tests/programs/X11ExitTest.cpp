@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: Apache-2.0
 // palmcue on an X display (Xvfb) without a D-Bus session bus, as a user without one runs it:
-// it shows its window, drawn by the software scene graph since GL is Mesa's on the CPU, and
+// it shows its window, drawn by the software scene graph since GL would run on the CPU, and
 // ends with status 0 on SIGTERM. In the AddressSanitizer build this is
 // also the leak check of a whole run, where libraries' memory (libdbus, the GL driver) must
 // not be reported as ours.
