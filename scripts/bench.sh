@@ -118,21 +118,22 @@ for _ in 1 2; do
         done
     done
 done
-# Shown against the closed run just before it, on the same display.
-window_table=$(awk '
-    function v(k) { for (i = 2; i <= NF; ++i) { split($i, p, "="); if (p[1] == k) return p[2] } return "?" }
+# Shown against the closed run just after it, on the same display. A value may hold "=".
+window_awk='
+    function v(k) { for (i = 2; i <= NF; ++i) { j = index($i, "="); if (substr($i, 1, j - 1) == k) return substr($i, j + 1) } return "?" }'
+window_table=$(awk "$window_awk"'
     /^summary:/ {
         load = $0; sub(/.* load=/, "", load); sub(/ where=.*/, "", load)
+        if (v("window") == "shown") { shown = v("program_cpu%"); shownRss = v("rss_MiB"); next }
         cpu = v("program_cpu%")
-        if (v("window") == "shown") { shown = cpu; shownRow = $0; next }
         ratio = (cpu > 0 && shown != "") ? sprintf("%.2f", shown / cpu) : "?"
-        printf "| %s | %s | %s | %s | **%s** | %s | %s |\n", v("where"), v("drawing"), shown, cpu,
-            ratio, v("rss_MiB"), load
+        printf "| %s | %s | %s | %s | **%s** | %s | %s | %s |\n", v("where"), v("drawing"), shown,
+            cpu, ratio, shownRss, v("rss_MiB"), load
         shown = ""
     }' <<<"$window_summaries")
-window_threads=$(grep '^summary:' <<<"$window_summaries" | awk '
-    function v(k) { for (i = 2; i <= NF; ++i) { split($i, p, "="); if (p[1] == k) return p[2] } return "?" }
-    { t = v("threads"); gsub(",", " ", t); printf "| %s | %s | %s | %s |\n", v("where"), v("window"), v("rss_MiB"), t }')
+window_threads=$(awk "$window_awk"'
+    /^summary:/ { t = v("threads"); gsub(",", " ", t)
+        printf "| %s | %s | %s |\n", v("where"), v("window"), t }' <<<"$window_summaries")
 
 echo "bench.sh: camera modes"
 camera_modes=$(scripts/bench-camera-modes.sh "$build")
@@ -197,14 +198,14 @@ fi
     echo "and closed (hidden, detection going on), interleaved. Whole program's CPU (share of one"
     echo "core) over the run less its first 5 s, shown against closed, and resident memory at the end."
     echo
-    echo "| where | drawing | CPU % shown | CPU % closed | shown / closed | RSS MiB (closed run) | load average |"
-    echo "|---|---|---|---|---|---|---|"
+    echo "| where | drawing | CPU % shown | CPU % closed | shown / closed | RSS MiB shown | RSS MiB closed | load average |"
+    echo "|---|---|---|---|---|---|---|---|"
     echo "$window_table"
     echo
     echo "The busiest threads of each run (share of one core):"
     echo
-    echo "| where | window | RSS MiB | busiest threads |"
-    echo "|---|---|---|---|"
+    echo "| where | window | busiest threads |"
+    echo "|---|---|---|"
     echo "$window_threads"
     echo
     echo '```'
