@@ -254,6 +254,6 @@ fi
     echo "| where | median |"
     echo "|---|---|"
     echo "| offscreen (5 starts) | $offscreen ms |"
-    echo "| Xvfb with Mesa's software OpenGL (3 starts) | $xvfb |"
+    echo "| Xvfb, the scene graph the program chooses there (3 starts) | $xvfb |"
 } >"$out"
 echo "bench.sh: wrote $out"
