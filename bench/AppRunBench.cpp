@@ -6,13 +6,16 @@
 // end it sets the whole program's CPU beside the CPU of the hand-pose step over the same
 // frames (every thread working on them), the step's wall times and the memory.
 //
-//   palmcue-bench-app [--camera-file FILE] [--seconds N] [--every N]
-//                     [--summary] [--warmup N] [--hogs N]
+//   palmcue-bench-app [--camera-file FILE] [--seconds N] [--every N] [--summary]
+//                     [--warmup N] [--hogs N] [--window shown|closed] [--restart-every N]
 //
 // --summary: end with that comparison, over the run less its first --warmup seconds (default
 // 5, at most half the run: model buffers and caches settle); --hogs: that many processes spin
-// on the CPU meanwhile, for the figures under load.
-// Used for the CPU figures of BENCHMARKS.md and, in an AddressSanitizer build, for the soak run.
+// on the CPU meanwhile, for the figures under load; --window closed: the window is closed (it
+// hides, detection goes on) as soon as it is shown; --restart-every: Stop and Start every N
+// seconds, as a user does. On a display (DISPLAY set), the window is drawn as on screen, with
+// the scene graph the program chooses there.
+// Used for the CPU figures of BENCHMARKS.md and for the soak runs.
 #include "BenchSupport.h"
 #include "PalmcueApp/AppDelegate.h"
 #include "engine/HandDetector.h"
@@ -23,9 +26,12 @@
 #include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
+#include <QQuickView>
+#include <QSGRendererInterface>
 #include <QTimer>
 #include <algorithm>
 #include <cstdio>
+#include <malloc.h>
 #include <map>
 #include <optional>
 
@@ -43,6 +49,13 @@ long statusField(const char* name) { // kB for VmRSS and VmHWM, a count for Thre
             return line.mid(qstrlen(name)).trimmed().split(' ').first().toLong();
     }
     return -1;
+}
+
+// Bytes malloc has handed out and not had back, in MiB: beside resident memory, it tells a leak
+// (both grow) from memory that malloc keeps for reuse (only resident memory grows).
+double heapInUseMiB() {
+    const struct mallinfo2 info = mallinfo2();
+    return double(info.uordblks + info.hblkhd) / (1024.0 * 1024.0);
 }
 
 long openFiles() {
@@ -115,7 +128,9 @@ QString cameraName(const QString& file, const palmcue::HandDetector& detector) {
     return QStringLiteral("camera:") + QString(format).replace(QLatin1Char(' '), QLatin1Char('_'));
 }
 
-void printSummary(const QString& camera, const Mark& from, const Mark& to, int hogs) {
+// `view`: how the window was seen and drawn, as "window=shown drawing=xcb/software".
+void printSummary(const QString& camera, const Mark& from, const Mark& to, int hogs,
+                  const QString& view) {
     const double pipelineCpu = pipelineShare(threadShares(from, to));
     const DetectionCosts::Totals step = to.costs.since(from.costs);
     const double seconds = (to.ms - from.ms) / 1000.0;
@@ -128,7 +143,7 @@ void printSummary(const QString& camera, const Mark& from, const Mark& to, int h
                 "ratio=%.2f pipeline_cpu%%=%.1f ratio_without_pipeline=%.2f frames=%llu "
                 "with_hand=%llu inference_ms_per_frame=%.1f "
                 "rss_MiB=%.1f peak_rss_MiB=%.1f p50_ms=%.1f p90_ms=%.1f p99_ms=%.1f "
-                "load=%s\n",
+                "%s load=%s\n",
                 qPrintable(camera), hogs, seconds, programCpu, stepCpu,
                 stepCpu > 0 ? programCpu / stepCpu : 0.0, pipelineCpu,
                 stepCpu > 0 ? (programCpu - pipelineCpu) / stepCpu : 0.0,
@@ -136,48 +151,89 @@ void printSummary(const QString& camera, const Mark& from, const Mark& to, int h
                 static_cast<unsigned long long>(step.framesWithHand), perFrame,
                 statusField("VmRSS:") / 1024.0, statusField("VmHWM:") / 1024.0,
                 step.percentileMs(0.5), step.percentileMs(0.9), step.percentileMs(0.99),
-                palmcue::bench::loadAverage().c_str());
+                qPrintable(view), palmcue::bench::loadAverage().c_str());
+}
+
+struct Options {
+    QString cameraFile;
+    int seconds = 30;
+    int every = 10;
+    int warmup = -1;
+    int hogs = 0;
+    int restartEvery = 0;
+    bool summary = false;
+    bool windowShown = true;
+};
+
+std::optional<Options> parseOptions(int argc, char** argv) {
+    Options o;
+    for (int i = 1; i < argc; ++i) {
+        const QByteArray option = argv[i];
+        if (option == "--summary") {
+            o.summary = true;
+            continue;
+        }
+        if (i + 1 == argc)
+            return std::nullopt; // an option without its value
+        const QByteArray value = argv[++i];
+        if (option == "--camera-file")
+            o.cameraFile = QString::fromLocal8Bit(value);
+        else if (option == "--seconds")
+            o.seconds = value.toInt();
+        else if (option == "--every")
+            o.every = value.toInt();
+        else if (option == "--warmup")
+            o.warmup = value.toInt();
+        else if (option == "--hogs")
+            o.hogs = value.toInt();
+        else if (option == "--restart-every")
+            o.restartEvery = value.toInt();
+        else if (option == "--window" && (value == "shown" || value == "closed"))
+            o.windowShown = value == "shown";
+        else
+            return std::nullopt;
+    }
+    if (o.warmup < 0)
+        o.warmup = std::min(5, o.seconds / 2);
+    if (o.seconds < 1 || o.every < 1 || o.warmup >= o.seconds || o.hogs < 0 || o.restartEvery < 0)
+        return std::nullopt;
+    return o;
+}
+
+// How the window is drawn: the platform, and the scene graph's graphics API.
+QString drawing(const QQuickView* window) {
+    QString api = QStringLiteral("not-yet-drawn");
+    if (const QSGRendererInterface* renderer = window->rendererInterface()) {
+        switch (renderer->graphicsApi()) {
+        case QSGRendererInterface::Software:
+            api = QStringLiteral("software");
+            break;
+        case QSGRendererInterface::OpenGL:
+            api = QStringLiteral("opengl");
+            break;
+        default:
+            api = QString::number(int(renderer->graphicsApi()));
+            break;
+        }
+    }
+    return QGuiApplication::platformName() + QLatin1Char('/') + api;
 }
 
 } // namespace
 
 int main(int argc, char** argv) {
-    QString cameraFile;
-    int seconds = 30;
-    int every = 10;
-    int warmup = -1;
-    int hogCount = 0;
-    bool summary = false;
-    bool badOption = false;
-    for (int i = 1; i < argc; ++i) {
-        const QByteArray option = argv[i];
-        if (option == "--summary") {
-            summary = true;
-            continue;
-        }
-        if (i + 1 == argc) {
-            badOption = true; // an option without its value
-            break;
-        }
-        if (option == "--camera-file")
-            cameraFile = QString::fromLocal8Bit(argv[i + 1]);
-        else if (option == "--seconds")
-            seconds = std::atoi(argv[i + 1]);
-        else if (option == "--every")
-            every = std::atoi(argv[i + 1]);
-        else if (option == "--warmup")
-            warmup = std::atoi(argv[i + 1]);
-        else if (option == "--hogs")
-            hogCount = std::atoi(argv[i + 1]);
-        ++i;
-    }
-    if (warmup < 0)
-        warmup = std::min(5, seconds / 2);
-    if (badOption || seconds < 1 || every < 1 || warmup >= seconds || hogCount < 0) {
+    const std::optional<Options> parsed = parseOptions(argc, argv);
+    if (!parsed) {
         std::fprintf(stderr, "usage: palmcue-bench-app [--camera-file FILE] [--seconds N] "
-                             "[--every N] [--summary] [--warmup N] [--hogs N]\n");
+                             "[--every N] [--summary] [--warmup N] [--hogs N] "
+                             "[--window shown|closed] [--restart-every N]\n");
         return 2;
     }
+    const Options& o = *parsed;
+    const QString& cameraFile = o.cameraFile;
+    const int seconds = o.seconds;
+    const int warmup = o.warmup;
+    const int hogCount = o.hogs;
     if (qEnvironmentVariableIsEmpty("DISPLAY") && qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
     // Forked before any thread exists.
@@ -202,9 +258,21 @@ int main(int argc, char** argv) {
             ++launches;
     });
     detector->start();
+    if (!o.windowShown)
+        delegate.mainWindow()->close(); // hides it, as the user's close does
+    QTimer restarter;
+    QObject::connect(&restarter, &QTimer::timeout, [detector] {
+        detector->stop();
+        detector->start();
+    });
+    // Half an interval out of step with the samples, so that each sample finds the camera
+    // running, the same time after its Start.
+    if (o.restartEvery > 0)
+        QTimer::singleShot(o.restartEvery * 500,
+                           [&restarter, &o] { restarter.start(o.restartEvery * 1000); });
 
-    std::printf("%8s %8s %10s %6s %8s %10s %9s  %s\n", "seconds", "cpu%", "rss_MiB", "fds",
-                "threads", "analysed", "launches", "status | debug line");
+    std::printf("%8s %8s %10s %9s %6s %8s %10s %9s  %s\n", "seconds", "cpu%", "rss_MiB", "heap_MiB",
+                "fds", "threads", "analysed", "launches", "status | debug line");
     QElapsedTimer clock;
     clock.start();
     double lastCpu = processCpuSeconds();
@@ -225,21 +293,24 @@ int main(int argc, char** argv) {
         lastCpu = cpu;
         lastMs = ms;
         std::printf(
-            "%8.0f %8.1f %10.1f %6ld %8ld %10lld %9d  %s\n", ms / 1000.0, share,
-            statusField("VmRSS:") / 1024.0, openFiles(), statusField("Threads:"),
+            "%8.0f %8.1f %10.1f %9.1f %6ld %8ld %10lld %9d  %s\n", ms / 1000.0, share,
+            statusField("VmRSS:") / 1024.0, heapInUseMiB(), openFiles(), statusField("Threads:"),
             static_cast<long long>(detector->frameCount() / 3), launches,
             qPrintable(detector->statusText() + QStringLiteral(" | ") + detector->debugInfo()));
         if (ms >= seconds * 1000LL) {
-            if (summary && start) {
+            if (o.summary && start) {
                 const Mark end = mark();
+                const QString view =
+                    QStringLiteral("window=%1 drawing=%2")
+                        .arg(o.windowShown ? "shown" : "closed", drawing(delegate.mainWindow()));
                 printThreads(threadShares(*start, end));
-                printSummary(cameraName(cameraFile, *detector), *start, end, hogCount);
+                printSummary(cameraName(cameraFile, *detector), *start, end, hogCount, view);
             }
             QApplication::quit();
         }
         std::fflush(stdout);
     });
-    sampler.start(every * 1000);
+    sampler.start(o.every * 1000);
     const int status = QApplication::exec();
     detector->stop();
     return status;

@@ -106,6 +106,49 @@ table=$(awk '
             v("p50_ms"), v("p90_ms"), v("p99_ms"), load
     }' <<<"$summaries")
 
+echo "bench.sh: the window on screen and offscreen, shown and closed, 30 s each"
+# Interleaved, so that shown and closed see the same machine: Xvfb shown, Xvfb closed,
+# offscreen shown, offscreen closed, twice.
+window_runs=""
+window_summaries=""
+for _ in 1 2; do
+    for where in xvfb offscreen; do
+        for window in shown closed; do
+            bench=("$build/bench/palmcue-bench-app" --camera-file "$work/hand-yuyv.avi"
+                --seconds 30 --every 10 --summary --window "$window")
+            if [[ $where == xvfb ]]; then
+                command -v xvfb-run >/dev/null || continue
+                bench=(xvfb-run -a -s "-screen 0 1280x1024x24" env QT_QPA_PLATFORM=xcb "${bench[@]}")
+            else
+                bench=(env QT_QPA_PLATFORM=offscreen "${bench[@]}")
+            fi
+            started=$(load)
+            run=$("${bench[@]}" 2>/dev/null || true)
+            window_runs+="\$ palmcue-bench-app --camera-file hand-yuyv.avi --seconds 30 --every 10 --summary --window $window   ($where)"$'\n'
+            window_runs+="load average at the start: $started"$'\n'"$run"$'\n\n'
+            threads=$(grep '^threads:' <<<"$run" | cut -d' ' -f2-5 || true)
+            window_summaries+=$(grep '^summary:' <<<"$run" | sed "s|\$| where=$where threads=${threads// /,}|" ||
+                echo "summary: file=hand-yuyv.avi window=$window where=$where failed=1")$'\n'
+        done
+    done
+done
+# Shown against the closed run just after it, on the same display. A value may hold "=".
+window_awk='
+    function v(k) { for (i = 2; i <= NF; ++i) { j = index($i, "="); if (substr($i, 1, j - 1) == k) return substr($i, j + 1) } return "?" }'
+window_table=$(awk "$window_awk"'
+    /^summary:/ {
+        load = $0; sub(/.* load=/, "", load); sub(/ where=.*/, "", load)
+        if (v("window") == "shown") { shown = v("program_cpu%"); shownRss = v("rss_MiB"); next }
+        cpu = v("program_cpu%")
+        ratio = (cpu > 0 && shown != "") ? sprintf("%.2f", shown / cpu) : "?"
+        printf "| %s | %s | %s | %s | **%s** | %s | %s | %s |\n", v("where"), v("drawing"), shown,
+            cpu, ratio, shownRss, v("rss_MiB"), load
+        shown = ""
+    }' <<<"$window_summaries")
+window_threads=$(awk "$window_awk"'
+    /^summary:/ { t = v("threads"); gsub(",", " ", t)
+        printf "| %s | %s | %s |\n", v("where"), v("window"), t }' <<<"$window_summaries")
+
 echo "bench.sh: camera modes"
 camera_modes=$(scripts/bench-camera-modes.sh "$build")
 
@@ -159,6 +202,28 @@ fi
     echo
     echo '```'
     echo "$app_runs"
+    echo '```'
+    echo
+    echo "## The window, on screen and offscreen"
+    echo
+    echo "\`palmcue-bench-app --camera-file hand-yuyv.avi --seconds 30 --every 10 --summary --window shown|closed\`"
+    echo "on an X display (Xvfb, drawn with the scene graph the program chooses there: where"
+    echo "OpenGL is Mesa's llvmpipe, Qt's software scene graph) and offscreen, with the window shown"
+    echo "and closed (hidden, detection going on), interleaved. Whole program's CPU (share of one"
+    echo "core) over the run less its first 5 s, shown against closed, and resident memory at the end."
+    echo
+    echo "| where | drawing | CPU % shown | CPU % closed | shown / closed | RSS MiB shown | RSS MiB closed | load average |"
+    echo "|---|---|---|---|---|---|---|---|"
+    echo "$window_table"
+    echo
+    echo "The busiest threads of each run (share of one core):"
+    echo
+    echo "| where | window | busiest threads |"
+    echo "|---|---|---|"
+    echo "$window_threads"
+    echo
+    echo '```'
+    echo "$window_runs"
     echo '```'
     echo
     echo "## Hand-pose step per frame (1280x720 BGRA)"
@@ -216,6 +281,6 @@ fi
     echo "| where | median |"
     echo "|---|---|"
     echo "| offscreen (5 starts) | $offscreen ms |"
-    echo "| Xvfb with Mesa's software OpenGL (3 starts) | $xvfb |"
+    echo "| Xvfb, the scene graph the program chooses there (3 starts) | $xvfb |"
 } >"$out"
 echo "bench.sh: wrote $out"

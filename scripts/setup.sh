@@ -16,11 +16,13 @@ packages=(
     qml6-module-qtquick qml6-module-qtquick-controls qml6-module-qtquick-layouts
     qml6-module-qtquick-window qml6-module-qtquick-templates qml6-module-qtqml-workerscript
     qml6-module-qtqml qml6-module-qtqml-models qml6-module-qtmultimedia
-    qml6-module-qt5compat-graphicaleffects libqt6svg6
+    libqt6svg6
     # runtime: fonts, GL, camera backends, icons
     fonts-noto-color-emoji fonts-dejavu-core fontconfig libgl1-mesa-dri
     gstreamer1.0-plugins-base gstreamer1.0-plugins-good gstreamer1.0-libav gstreamer1.0-gl
     adwaita-icon-theme hicolor-icon-theme
+    # the X server's extensions, for the choice of scene graph
+    libxcb1-dev
     # desktop applications
     libglib2.0-dev
     # hand models

@@ -2,6 +2,8 @@
 #include "PalmcueApp/AppDelegate.h"
 
 #include "PalmcueApp/DesktopSettings.h"
+#include "PalmcueApp/HeapTrim.h"
+#include "PalmcueApp/SceneGraphChoice.h"
 #include "PalmcueApp/StartupReport.h"
 #include "apps/AppLauncher.h"
 #include "apps/SystemClock.h"
@@ -67,7 +69,14 @@ bool AppDelegate::applicationDidFinishLaunching() {
     detector_ = std::make_unique<HandDetector>(
         DetectorServices{handPose_, camera_.get(), launcher_.get(), clock_.get()});
     desktopSettings_ = std::make_unique<DesktopSettings>();
+    heapTrim_ = std::make_unique<HeapTrim>();
+    connect(detector_.get(), &HandDetector::isDetectingChanged, heapTrim_.get(),
+            [detector = detector_.get(), trim = heapTrim_.get()] {
+                if (!detector->isDetecting())
+                    trim->afterStop();
+            });
 
+    StartupReport::sceneGraphChosen(SceneGraphChoice::choose().describe());
     auto window = std::make_unique<QQuickView>();
     window->setTitle(QStringLiteral("Palm&Cue"));
     window->setResizeMode(QQuickView::SizeRootObjectToView);

@@ -32,6 +32,7 @@ class MediaPipeHandPose;
 namespace palmcue::shell {
 
 class DesktopSettings;
+class HeapTrim;
 
 class AppDelegate : public QObject {
     Q_OBJECT
@@ -89,6 +90,7 @@ private:
     std::shared_ptr<handpose::MediaPipeHandPose> handPose_;
     std::unique_ptr<HandDetector> detector_;
     std::unique_ptr<DesktopSettings> desktopSettings_;
+    std::unique_ptr<HeapTrim> heapTrim_;
     std::unique_ptr<QQuickView> mainWindow_;
 };
 

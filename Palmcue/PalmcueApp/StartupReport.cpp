@@ -53,6 +53,13 @@ void StartupReport::modelsLoaded(double milliseconds, const std::string& modelDi
     std::fflush(stdout);
 }
 
+void StartupReport::sceneGraphChosen(const QString& description) {
+    if (!reporting())
+        return;
+    std::fprintf(stdout, "palmcue: scene graph %s\n", qPrintable(description));
+    std::fflush(stdout);
+}
+
 void StartupReport::watch(QQuickWindow* window) {
     if (!reporting())
         return;

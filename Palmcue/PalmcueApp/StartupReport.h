@@ -10,6 +10,7 @@
 #include <string>
 
 class QQuickWindow;
+class QString;
 
 namespace palmcue::shell {
 
@@ -21,6 +22,9 @@ public:
     // The models' load time and folder, or why they did not load. Any thread.
     static void modelsLoaded(double milliseconds, const std::string& modelDir,
                              const Result<void>& loaded);
+
+    // Which scene graph draws the window, and why.
+    static void sceneGraphChosen(const QString& description);
 
     // Milliseconds since the kernel started this process (so dynamic loading counts too),
     // or nothing when /proc cannot tell.

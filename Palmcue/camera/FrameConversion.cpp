@@ -2,6 +2,8 @@
 #include "camera/FrameConversion.h"
 
 #include <QImage>
+#include <algorithm>
+#include <array>
 #include <cstring>
 #include <libyuv/convert_argb.h>
 #include <libyuv/planar_functions.h>
@@ -16,17 +18,9 @@ constexpr int kMaxSide = 16384;
 
 // How many planes a directly converted format arrives in; 0 for the others.
 int expectedPlanes(Format format) {
+    if (isRgb32(format))
+        return 1;
     switch (format) {
-    case QVideoFrameFormat::Format_BGRA8888:
-    case QVideoFrameFormat::Format_BGRA8888_Premultiplied:
-    case QVideoFrameFormat::Format_BGRX8888:
-    case QVideoFrameFormat::Format_ARGB8888:
-    case QVideoFrameFormat::Format_ARGB8888_Premultiplied:
-    case QVideoFrameFormat::Format_XRGB8888:
-    case QVideoFrameFormat::Format_RGBA8888:
-    case QVideoFrameFormat::Format_RGBX8888:
-    case QVideoFrameFormat::Format_ABGR8888:
-    case QVideoFrameFormat::Format_XBGR8888:
     case QVideoFrameFormat::Format_YUYV:
     case QVideoFrameFormat::Format_UYVY:
     case QVideoFrameFormat::Format_Y8:
@@ -192,6 +186,24 @@ Result<ImageView> decodeJpeg(const FrameLayout& layout, std::span<const PlaneVie
 
 } // namespace
 
+bool isRgb32(QVideoFrameFormat::PixelFormat format) {
+    switch (format) {
+    case QVideoFrameFormat::Format_BGRA8888:
+    case QVideoFrameFormat::Format_BGRA8888_Premultiplied:
+    case QVideoFrameFormat::Format_BGRX8888:
+    case QVideoFrameFormat::Format_ARGB8888:
+    case QVideoFrameFormat::Format_ARGB8888_Premultiplied:
+    case QVideoFrameFormat::Format_XRGB8888:
+    case QVideoFrameFormat::Format_RGBA8888:
+    case QVideoFrameFormat::Format_RGBX8888:
+    case QVideoFrameFormat::Format_ABGR8888:
+    case QVideoFrameFormat::Format_XBGR8888:
+        return true;
+    default:
+        return false;
+    }
+}
+
 bool convertsDirectly(QVideoFrameFormat::PixelFormat format) {
     return expectedPlanes(format) > 0;
 }
@@ -218,6 +230,26 @@ Result<ImageView> convertToBgra(const FrameLayout& layout, std::span<const Plane
     if (layout.format == QVideoFrameFormat::Format_Jpeg)
         return decodeJpeg(layout, planes, scratch);
     return convertPlanes(layout, planes, scratch);
+}
+
+Result<ImageView> convertToBgra(const QVideoFrame& frame, std::vector<std::uint8_t>& scratch) {
+    // A copy shares the frame; mapping it leaves the caller's as it is.
+    QVideoFrame mapped(frame);
+    if (!mapped.map(QVideoFrame::ReadOnly))
+        return failure("cannot map frame " +
+                       describeFrame(frame.pixelFormat(), frame.width(), frame.height()));
+    std::array<PlaneView, 4> views{};
+    const int count = std::min(mapped.planeCount(), static_cast<int>(views.size()));
+    for (int i = 0; i < count; ++i)
+        views[i] = {mapped.bits(i), static_cast<std::size_t>(std::max(mapped.mappedBytes(i), 0)),
+                    mapped.bytesPerLine(i)};
+    const QVideoFrameFormat surface = frame.surfaceFormat();
+    Result<ImageView> picture = convertToBgra(
+        {frame.pixelFormat(), frame.width(), frame.height(), surface.colorSpace(),
+         surface.colorRange()},
+        std::span<const PlaneView>(views.data(), static_cast<std::size_t>(count)), scratch);
+    mapped.unmap();
+    return picture;
 }
 
 } // namespace palmcue::camera

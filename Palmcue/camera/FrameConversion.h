@@ -6,6 +6,7 @@
 
 #include "engine/Services.h"
 
+#include <QVideoFrame>
 #include <QVideoFrameFormat>
 #include <cstddef>
 #include <cstdint>
@@ -30,12 +31,18 @@ struct FrameLayout {
     QVideoFrameFormat::ColorRange colorRange = QVideoFrameFormat::ColorRange_Unknown;
 };
 
+// Whether the format packs a pixel in 32 bits of R, G, B and a fourth byte (alpha or padding).
+bool isRgb32(QVideoFrameFormat::PixelFormat format);
+
 // Whether convertToBgra() takes frames of this format; Qt converts the others.
 bool convertsDirectly(QVideoFrameFormat::PixelFormat format);
 
 // The picture as BGRA, written into `scratch`.
 Result<ImageView> convertToBgra(const FrameLayout& layout, std::span<const PlaneView> planes,
                                 std::vector<std::uint8_t>& scratch);
+
+// A Qt video frame of a directly converted format, mapped and converted into `scratch`.
+Result<ImageView> convertToBgra(const QVideoFrame& frame, std::vector<std::uint8_t>& scratch);
 
 // "NV12 (1280x720)", as error messages name a frame.
 std::string describeFrame(QVideoFrameFormat::PixelFormat format, int width, int height);

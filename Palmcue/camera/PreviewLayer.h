@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: Apache-2.0
-// The live picture of a session for the preview panel. QML hands over the videoSink of its
-// VideoOutput, which mirrors the picture and crops it to fill the panel.
+// The live picture of a session for the preview panel. QML hands over the video sink of its
+// PreviewPicture, which crops, scales, mirrors and rounds each frame it draws.
 #pragma once
 
 #include "engine/LivePreview.h"

@@ -121,7 +121,7 @@ TEST_F(FileSessionTest, PreviewLayerShowsFramesAndOutlivesItsSink) {
     ASSERT_TRUE(waitUntil([&] { return shown >= 1; }));
     EXPECT_EQ(sink->videoFrame().size(), QSize(40, 30));
 
-    delete sink; // QML dropped its VideoOutput
+    delete sink; // QML dropped its live picture
     waitUntil([] { return false; }, 200);
     QObject notASink;
     QMetaObject::invokeMethod(layer, "attach", Q_ARG(QObject*, &notASink));

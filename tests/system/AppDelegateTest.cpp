@@ -1,9 +1,12 @@
 // SPDX-License-Identifier: Apache-2.0
 // The one main window: its geometry, what the main view is given, that closing only hides it
-// while detection goes on, that showing it again checks the camera permission, and Ctrl+Q.
+// while detection goes on, that showing it again checks the camera permission, Ctrl+Q, and
+// which GL counts as drawn by the CPU when the scene graph is chosen.
 #include "PalmcueApp/AppDelegate.h"
 
 #include "PalmcueApp/DesktopSettings.h"
+#include "PalmcueApp/HeapTrim.h"
+#include "PalmcueApp/SceneGraphChoice.h"
 #include "ShellTestSupport.h"
 #include "engine/HandDetector.h"
 #include "support/SharedData.h"
@@ -183,4 +186,24 @@ TEST_F(AppDelegateTest, AnEndingProgramLearnsWhetherTheDetectionThreadIsBusy) {
     EXPECT_FALSE(delegate_->detectionThreadIdle(50));
     release = true;
     EXPECT_TRUE(delegate_->detectionThreadIdle(30000));
+}
+
+TEST(SceneGraphChoice, TellsOpenGlOnTheCpuFromAGpu) {
+    using palmcue::shell::SceneGraphChoice;
+    for (const char* cpu : {"llvmpipe (LLVM 15.0.6, 256 bits)", "softpipe", "Software Rasterizer",
+                            "Mesa DRI SWR", "LLVMPIPE"})
+        EXPECT_TRUE(SceneGraphChoice::isSoftwareRenderer(QString::fromLatin1(cpu))) << cpu;
+    for (const char* gpu :
+         {"Mesa Intel(R) UHD Graphics 620 (KBL GT2)", "AMD Radeon RX 6600 (radeonsi)",
+          "NVIDIA GeForce GTX 1060/PCIe/SSE2", "virgl", ""})
+        EXPECT_FALSE(SceneGraphChoice::isSoftwareRenderer(QString::fromLatin1(gpu))) << gpu;
+}
+
+TEST(HeapTrim, TrimsOnceShortlyAfterAStop) {
+    palmcue::shell::HeapTrim trim;
+    trim.afterStop();
+    trim.afterStop(); // a second Stop moves the trim on, it does not add one
+    ASSERT_TRUE(palmcue::test::waitUntil([&] { return trim.trims() > 0; }));
+    QTest::qWait(palmcue::shell::HeapTrim::kAfterStopMs + 200);
+    EXPECT_EQ(trim.trims(), 1);
 }

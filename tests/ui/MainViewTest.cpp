@@ -5,7 +5,6 @@
 #include "support/SharedData.h"
 
 #include <QFont>
-#include <QQmlListReference>
 #include <QQuickWindow>
 #include <QTest>
 #include <functional>
@@ -180,16 +179,15 @@ TEST(CameraPreview, AttachesEachPreviewLayerOnceToTheVideoSink) {
     FakeSession* first = ui.camera.lastSession;
     ASSERT_NE(first, nullptr);
     ASSERT_TRUE(waitUntil([&] { return !first->preview.sinks.empty(); }));
-    QObject* sink = ui.find("videoOutput")->property("videoSink").value<QObject*>();
+    QQuickItem* picture = ui.find("previewPicture");
+    ASSERT_NE(picture, nullptr);
+    QObject* sink = picture->property("videoSink").value<QObject*>();
     ASSERT_NE(sink, nullptr);
     EXPECT_EQ(first->preview.sinks.front().data(), sink);
-    // The picture is mirrored and cropped to fill, as the camera session presents it.
-    QQuickItem* video = ui.find("videoOutput");
-    EXPECT_EQ(video->property("fillMode").toInt(), int(Qt::KeepAspectRatioByExpanding));
-    QQmlListReference transforms(video, "transform");
-    ASSERT_EQ(transforms.count(), 1);
-    EXPECT_EQ(transforms.at(0)->property("xScale").toDouble(), -1.0);
-    EXPECT_EQ(transforms.at(0)->property("yScale").toDouble(), 1.0);
+    // The picture is mirrored and rounded as the panel shows it (its pixels: PreviewScreenTest).
+    EXPECT_TRUE(picture->property("mirrored").toBool());
+    EXPECT_EQ(picture->property("radius").toDouble(), 12.0);
+    EXPECT_EQ(picture->size(), ui.find("previewArea")->size());
 
     // Frames redraw the panel many times; the layer is not attached again.
     ASSERT_TRUE(ui.showHand(kIndexOnly));

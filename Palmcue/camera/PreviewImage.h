@@ -1,0 +1,31 @@
+// SPDX-License-Identifier: Apache-2.0
+// The live picture as the preview panel shows it, made on the CPU from one camera frame: the
+// part of the frame that fills the panel with its aspect ratio kept (the rest cropped), scaled
+// to the panel's size in device pixels, mirrored, with its corners rounded off (transparent).
+// The scene graph then draws one small texture as it is: no per-frame upload of the whole
+// frame, no scaling or mirroring on the GPU, no offscreen layer for the corners.
+#pragma once
+
+#include <QImage>
+#include <QSize>
+#include <QVideoFrame>
+#include <cstdint>
+#include <vector>
+
+namespace palmcue::camera {
+
+struct PreviewShape {
+    QSize size;              // device pixels
+    bool mirrored = true;    // as a mirror shows the user
+    double cornerRadius = 0; // device pixels
+};
+
+// A premultiplied ARGB32 picture of `shape.size`, or a null image for an empty size or a frame
+// that cannot be read. `scratch` is reused from frame to frame.
+QImage previewImage(const QVideoFrame& frame, const PreviewShape& shape,
+                    std::vector<std::uint8_t>& scratch);
+
+// Fades the four corners of `image` (premultiplied) out along a circle of `radius`.
+void roundCorners(QImage& image, double radius);
+
+} // namespace palmcue::camera

@@ -1,0 +1,62 @@
+// SPDX-License-Identifier: Apache-2.0
+// The live camera picture of the preview panel. The session's preview hands its frames to
+// `videoSink`; each frame that is drawn is cropped to fill the item, scaled to its size in
+// device pixels, mirrored and given round corners on the CPU, once, and shown as one small
+// texture. Only this item is redrawn per frame, and nothing is done while the window is not
+// on screen. It works the same on every scene graph, the software one included.
+#pragma once
+
+#include <QImage>
+#include <QQuickItem>
+#include <QVideoFrame>
+#include <QtQml/qqmlregistration.h>
+#include <cstdint>
+#include <vector>
+
+class QVideoSink;
+
+namespace palmcue::ui {
+
+class PreviewPicture : public QQuickItem {
+    Q_OBJECT
+    QML_ELEMENT
+    // A QVideoSink, for LivePreview.attach().
+    Q_PROPERTY(QObject* videoSink READ videoSink CONSTANT)
+    Q_PROPERTY(bool mirrored READ mirrored WRITE setMirrored NOTIFY mirroredChanged)
+    Q_PROPERTY(qreal radius READ radius WRITE setRadius NOTIFY radiusChanged)
+
+public:
+    explicit PreviewPicture(QQuickItem* parent = nullptr);
+    ~PreviewPicture() override;
+
+    QObject* videoSink() const;
+    bool mirrored() const { return mirrored_; }
+    void setMirrored(bool mirrored);
+    qreal radius() const { return radius_; }
+    void setRadius(qreal radius);
+
+    // How many pictures were made from frames: one per frame drawn.
+    int picturesMade() const { return picturesMade_; }
+
+Q_SIGNALS:
+    void mirroredChanged();
+    void radiusChanged();
+
+protected:
+    QSGNode* updatePaintNode(QSGNode* old, UpdatePaintNodeData* data) override;
+    void geometryChange(const QRectF& newGeometry, const QRectF& oldGeometry) override;
+
+private:
+    void onFrame(const QVideoFrame& frame);
+    void redraw();
+
+    QVideoSink* sink_;  // child
+    QVideoFrame frame_; // the latest; an invalid one clears the picture
+    bool mirrored_ = true;
+    qreal radius_ = 0;
+    bool stale_ = false; // the picture no longer shows frame_ as it should look
+    int picturesMade_ = 0;
+    std::vector<std::uint8_t> scratch_; // used while the scene graph is synchronised only
+};
+
+} // namespace palmcue::ui
