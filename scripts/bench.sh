@@ -65,7 +65,7 @@ done
 # One row per scene: a hand held still, a hand moving, no hand.
 scene_table=$(awk '
     function v(k) { for (i = 1; i <= NF; ++i) { split($i, p, "="); if (p[1] == k) return p[2] } return "?" }
-    {
+    NF {
         scene = /--video/ ? "hand moving (moving.avi, one frame in 3)" : /--no-hand/ ? "no hand" : "hand held still"
         load = $0; sub(/.* load=/, "", load)
         printf "| %s | **%s** | %s of %s | %s of %s | %s / %s / %s | %s |\n", scene, v("cpu_ms"),
