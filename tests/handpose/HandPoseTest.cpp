@@ -250,9 +250,10 @@ TEST(HandPoseAccuracy, FingerClassifierScore) {
 // cut from the shared photos here, placed by the landmarks found on the uncut photo.
 
 // The share of upright single-finger photos that must still read their finger with the wrist
-// cut off. Of the ten, the palm model finds no hand in one_hagrid_01's crop, and on
-// mute_hagrid_01's it places the hand wrongly (fingers unknown, so no finger either).
-constexpr double kMinimumWristCutScore = 0.8;
+// cut off. Of the ten, only mute_hagrid_01's misses: its folded fingers bend below the edge, so
+// they are unknown and no finger stands alone. one_hagrid_01's hand, close to the camera, is
+// found by the palm model's third look.
+constexpr double kMinimumWristCutScore = 0.9;
 
 // One photo's hand as found uncut, in the photo's pixels (y down).
 struct UncutHand {
