@@ -4,7 +4,9 @@
 // scene graph is used: it repaints only what changed, the live picture 30 times a second,
 // where GL would redraw and blend the whole window for every frame, on the same CPU. With a
 // GPU, Qt's default stays. A choice made from outside (QT_QUICK_BACKEND, QSG_RHI_BACKEND) is
-// kept. On X11 the server's extensions tell; elsewhere the GL renderer's name.
+// kept. On X11 the server's extensions tell; elsewhere the GL renderer's name. With the
+// software scene graph, updates are paced so that a camera frame and what it shows are drawn
+// together.
 #pragma once
 
 #include <QString>

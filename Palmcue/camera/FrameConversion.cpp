@@ -62,8 +62,10 @@ ImageView copyImage(const QImage& source, std::vector<std::uint8_t>& scratch) {
     return {scratch.data(), image.width(), image.height(), rowBytes};
 }
 
-Result<ImageView> convertPlanes(const FrameLayout& layout, std::span<const PlaneView> planes,
-                                std::vector<std::uint8_t>& scratch) {
+// Whether the planes hold what the format needs at their strides, checked before any
+// conversion reads them: a short or oddly laid out frame must give an error, not a read past
+// its end.
+bool planesFit(const FrameLayout& layout, std::span<const PlaneView> planes) {
     const int w = layout.width;
     const int h = layout.height;
     // Whether `plane` holds `rows` rows of `rowBytes` bytes at its stride.
@@ -77,38 +79,33 @@ Result<ImageView> convertPlanes(const FrameLayout& layout, std::span<const Plane
     };
     const int chromaW = (w + 1) / 2;
     const int chromaH = (h + 1) / 2;
-    const int outStride = w * 4;
-
-    // Checks the plane sizes before any conversion reads them: a short or oddly laid out
-    // frame must give an error, not a read past its end.
-    bool fits = false;
     switch (layout.format) {
     case QVideoFrameFormat::Format_NV12:
     case QVideoFrameFormat::Format_NV21:
-        fits = planeHolds(0, w, h) && planeHolds(1, chromaW * 2, chromaH);
-        break;
+        return planeHolds(0, w, h) && planeHolds(1, chromaW * 2, chromaH);
     case QVideoFrameFormat::Format_YUV420P:
     case QVideoFrameFormat::Format_YV12:
-        fits = planeHolds(0, w, h) && planeHolds(1, chromaW, chromaH) &&
+        return planeHolds(0, w, h) && planeHolds(1, chromaW, chromaH) &&
                planeHolds(2, chromaW, chromaH);
-        break;
     case QVideoFrameFormat::Format_YUV422P:
-        fits = planeHolds(0, w, h) && planeHolds(1, chromaW, h) && planeHolds(2, chromaW, h);
-        break;
+        return planeHolds(0, w, h) && planeHolds(1, chromaW, h) && planeHolds(2, chromaW, h);
     case QVideoFrameFormat::Format_YUYV:
     case QVideoFrameFormat::Format_UYVY:
-        fits = planeHolds(0, chromaW * 4, h);
-        break;
+        return planeHolds(0, chromaW * 4, h);
     case QVideoFrameFormat::Format_Y8:
-        fits = planeHolds(0, w, h);
-        break;
+        return planeHolds(0, w, h);
+    case QVideoFrameFormat::Format_Jpeg: // any size; the decoder checks it
+        return true;
     default: // 32-bit packed
-        fits = planeHolds(0, w * 4, h);
-        break;
+        return planeHolds(0, w * 4, h);
     }
-    if (!fits)
-        return failure("frame " + describeFrame(layout.format, w, h) +
-                       " holds less data than its format needs");
+}
+
+Result<ImageView> convertPlanes(const FrameLayout& layout, std::span<const PlaneView> planes,
+                                std::vector<std::uint8_t>& scratch) {
+    const int w = layout.width;
+    const int h = layout.height;
+    const int outStride = w * 4;
 
     const std::uint8_t* p0 = planes[0].data;
     const int s0 = planes[0].stride;
@@ -184,6 +181,80 @@ Result<ImageView> decodeJpeg(const FrameLayout& layout, std::span<const PlaneVie
     return copyImage(image, scratch);
 }
 
+// A Qt video frame mapped for reading, with its layout and planes, for as long as this lives.
+// A copy of the frame is mapped, so the caller's frame stays as it is.
+class MappedFrame {
+public:
+    explicit MappedFrame(const QVideoFrame& frame) : frame_(frame) {
+        const QVideoFrameFormat surface = frame.surfaceFormat();
+        layout_ = {frame.pixelFormat(), frame.width(), frame.height(), surface.colorSpace(),
+                   surface.colorRange()};
+        if (!frame_.map(QVideoFrame::ReadOnly))
+            return;
+        count_ = std::min(frame_.planeCount(), static_cast<int>(views_.size()));
+        for (int i = 0; i < count_; ++i)
+            views_[i] = {frame_.bits(i),
+                         static_cast<std::size_t>(std::max(frame_.mappedBytes(i), 0)),
+                         frame_.bytesPerLine(i)};
+        mapped_ = true;
+    }
+    ~MappedFrame() {
+        if (mapped_)
+            frame_.unmap();
+    }
+    MappedFrame(const MappedFrame&) = delete;
+    MappedFrame& operator=(const MappedFrame&) = delete;
+
+    bool ok() const { return mapped_; }
+    const FrameLayout& layout() const { return layout_; }
+    std::span<const PlaneView> planes() const {
+        return {views_.data(), static_cast<std::size_t>(count_)};
+    }
+
+private:
+    QVideoFrame frame_;
+    FrameLayout layout_;
+    std::array<PlaneView, 4> views_{};
+    int count_ = 0;
+    bool mapped_ = false;
+};
+
+// Where the pixel (x, y), x and y even, starts in `plane` of a directly converted format.
+std::size_t planeOffset(Format format, std::size_t plane, int x, int y, int stride) {
+    int bytesAcross = x; // luma planes and Y8
+    int rowsDown = y;
+    if (isRgb32(format)) {
+        bytesAcross = 4 * x;
+    } else if (format == QVideoFrameFormat::Format_YUYV ||
+               format == QVideoFrameFormat::Format_UYVY) {
+        bytesAcross = 2 * x;
+    } else if (plane > 0) {
+        const bool interleaved =
+            format == QVideoFrameFormat::Format_NV12 || format == QVideoFrameFormat::Format_NV21;
+        bytesAcross = interleaved ? x : x / 2;
+        rowsDown = format == QVideoFrameFormat::Format_YUV422P ? y : y / 2;
+    }
+    return static_cast<std::size_t>(rowsDown) * static_cast<std::size_t>(stride) +
+           static_cast<std::size_t>(bytesAcross);
+}
+
+// Whether the layout is usable and its planes hold what its format needs; else why not.
+Result<void> checkFrame(const FrameLayout& layout, std::span<const PlaneView> planes) {
+    const auto name = [&] { return describeFrame(layout.format, layout.width, layout.height); };
+    if (layout.width <= 0 || layout.height <= 0 || layout.width > kMaxSide ||
+        layout.height > kMaxSide)
+        return failure("unusable frame size " + name());
+    const int expected = expectedPlanes(layout.format);
+    if (expected == 0)
+        return failure("unsupported frame format " + name());
+    if (static_cast<int>(planes.size()) != expected)
+        return failure("unexpected plane layout (" + std::to_string(planes.size()) +
+                       " planes) in " + name());
+    if (!planesFit(layout, planes))
+        return failure("frame " + name() + " holds less data than its format needs");
+    return {};
+}
+
 } // namespace
 
 bool isRgb32(QVideoFrameFormat::PixelFormat format) {
@@ -217,39 +288,64 @@ std::string describeFrame(QVideoFrameFormat::PixelFormat format, int width, int 
 
 Result<ImageView> convertToBgra(const FrameLayout& layout, std::span<const PlaneView> planes,
                                 std::vector<std::uint8_t>& scratch) {
-    const auto name = [&] { return describeFrame(layout.format, layout.width, layout.height); };
-    if (layout.width <= 0 || layout.height <= 0 || layout.width > kMaxSide ||
-        layout.height > kMaxSide)
-        return failure("unusable frame size " + name());
-    const int expected = expectedPlanes(layout.format);
-    if (expected == 0)
-        return failure("unsupported frame format " + name());
-    if (static_cast<int>(planes.size()) != expected)
-        return failure("unexpected plane layout (" + std::to_string(planes.size()) +
-                       " planes) in " + name());
+    if (Result<void> usable = checkFrame(layout, planes); !usable)
+        return failure(usable.error());
     if (layout.format == QVideoFrameFormat::Format_Jpeg)
         return decodeJpeg(layout, planes, scratch);
     return convertPlanes(layout, planes, scratch);
 }
 
-Result<ImageView> convertToBgra(const QVideoFrame& frame, std::vector<std::uint8_t>& scratch) {
-    // A copy shares the frame; mapping it leaves the caller's as it is.
-    QVideoFrame mapped(frame);
-    if (!mapped.map(QVideoFrame::ReadOnly))
+ImageView regionOf(const ImageView& image, FrameRegion region) {
+    region.x = std::clamp(region.x, 0, std::max(image.width - 1, 0));
+    region.y = std::clamp(region.y, 0, std::max(image.height - 1, 0));
+    region.width = std::clamp(region.width, 0, image.width - region.x);
+    region.height = std::clamp(region.height, 0, image.height - region.y);
+    return {image.data + static_cast<std::size_t>(region.y) * image.bytesPerRow +
+                static_cast<std::size_t>(region.x) * 4,
+            region.width, region.height, image.bytesPerRow};
+}
+
+Result<ImageView> convertRegionToBgra(const FrameLayout& layout, std::span<const PlaneView> planes,
+                                      FrameRegion region, std::vector<std::uint8_t>& scratch) {
+    if (Result<void> usable = checkFrame(layout, planes); !usable)
+        return failure(usable.error());
+    region.x = std::clamp(region.x, 0, layout.width - 1);
+    region.y = std::clamp(region.y, 0, layout.height - 1);
+    region.width = std::clamp(region.width, 1, layout.width - region.x);
+    region.height = std::clamp(region.height, 1, layout.height - region.y);
+    if (layout.format == QVideoFrameFormat::Format_Jpeg) {
+        const Result<ImageView> whole = decodeJpeg(layout, planes, scratch);
+        return whole ? Result<ImageView>(regionOf(*whole, region)) : whole;
+    }
+    // The part converted starts where the colour samples do, at even coordinates.
+    const int x = region.x & ~1;
+    const int y = region.y & ~1;
+    FrameLayout part = layout;
+    part.width = region.x + region.width - x;
+    part.height = region.y + region.height - y;
+    std::array<PlaneView, 3> parts{};
+    for (std::size_t i = 0; i < planes.size() && i < parts.size(); ++i) {
+        const std::size_t offset = planeOffset(layout.format, i, x, y, planes[i].stride);
+        parts[i] = {planes[i].data + offset, planes[i].size - offset, planes[i].stride};
+    }
+    const Result<ImageView> converted =
+        convertPlanes(part, std::span<const PlaneView>(parts.data(), planes.size()), scratch);
+    if (!converted)
+        return converted;
+    return regionOf(*converted, {region.x - x, region.y - y, region.width, region.height});
+}
+
+Result<ImageView> convertRegionToBgra(const QVideoFrame& frame, FrameRegion region,
+                                      std::vector<std::uint8_t>& scratch) {
+    const MappedFrame mapped(frame);
+    if (!mapped.ok())
         return failure("cannot map frame " +
                        describeFrame(frame.pixelFormat(), frame.width(), frame.height()));
-    std::array<PlaneView, 4> views{};
-    const int count = std::min(mapped.planeCount(), static_cast<int>(views.size()));
-    for (int i = 0; i < count; ++i)
-        views[i] = {mapped.bits(i), static_cast<std::size_t>(std::max(mapped.mappedBytes(i), 0)),
-                    mapped.bytesPerLine(i)};
-    const QVideoFrameFormat surface = frame.surfaceFormat();
-    Result<ImageView> picture = convertToBgra(
-        {frame.pixelFormat(), frame.width(), frame.height(), surface.colorSpace(),
-         surface.colorRange()},
-        std::span<const PlaneView>(views.data(), static_cast<std::size_t>(count)), scratch);
-    mapped.unmap();
-    return picture;
+    return convertRegionToBgra(mapped.layout(), mapped.planes(), region, scratch);
+}
+
+Result<ImageView> convertToBgra(const QVideoFrame& frame, std::vector<std::uint8_t>& scratch) {
+    return convertRegionToBgra(frame, {0, 0, frame.width(), frame.height()}, scratch);
 }
 
 } // namespace palmcue::camera

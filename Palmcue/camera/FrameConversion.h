@@ -44,6 +44,21 @@ Result<ImageView> convertToBgra(const FrameLayout& layout, std::span<const Plane
 // A Qt video frame of a directly converted format, mapped and converted into `scratch`.
 Result<ImageView> convertToBgra(const QVideoFrame& frame, std::vector<std::uint8_t>& scratch);
 
+// A rectangle of a frame, in its pixels.
+struct FrameRegion {
+    int x = 0, y = 0, width = 0, height = 0;
+};
+
+// Only `region` of the picture, kept inside the frame, as BGRA: the rest of the frame is not
+// converted. Through `scratch`, like convertToBgra().
+Result<ImageView> convertRegionToBgra(const FrameLayout& layout, std::span<const PlaneView> planes,
+                                      FrameRegion region, std::vector<std::uint8_t>& scratch);
+Result<ImageView> convertRegionToBgra(const QVideoFrame& frame, FrameRegion region,
+                                      std::vector<std::uint8_t>& scratch);
+
+// The part of `image` that `region` covers, kept inside it.
+ImageView regionOf(const ImageView& image, FrameRegion region);
+
 // "NV12 (1280x720)", as error messages name a frame.
 std::string describeFrame(QVideoFrameFormat::PixelFormat format, int width, int height);
 

@@ -11,18 +11,32 @@
 namespace palmcue::camera {
 namespace {
 
-// The frame as BGRA: through our conversion where it has one, through Qt otherwise. `keep`
+// Aspect fill: the largest centred part of a frame of `source` size with the picture's shape.
+FrameRegion fillCrop(QSize source, QSize picture) {
+    const double scale = std::max(double(picture.width()) / source.width(),
+                                  double(picture.height()) / source.height());
+    const int width = std::clamp(int(std::lround(picture.width() / scale)), 1, source.width());
+    const int height = std::clamp(int(std::lround(picture.height() / scale)), 1, source.height());
+    return {(source.width() - width) / 2, (source.height() - height) / 2, width, height};
+}
+
+// The part of the frame that the picture shows, as BGRA: converted alone where we convert the
+// frame (the rest is never touched), cut from Qt's picture of the whole frame otherwise. `keep`
 // holds Qt's picture while the view points into it.
-Result<ImageView> frameBgra(const QVideoFrame& frame, std::vector<std::uint8_t>& scratch,
-                            QImage& keep) {
-    if (!convertsDirectly(frame.pixelFormat())) {
-        keep = frame.toImage().convertToFormat(QImage::Format_RGB32); // opaque BGRA bytes
-        if (keep.isNull())
-            return failure("cannot read frame");
-        return ImageView{keep.constBits(), keep.width(), keep.height(),
-                         static_cast<int>(keep.bytesPerLine())};
-    }
-    return convertToBgra(frame, scratch);
+Result<ImageView> shownPart(const QVideoFrame& frame, QSize picture,
+                            std::vector<std::uint8_t>& scratch, QImage& keep) {
+    if (convertsDirectly(frame.pixelFormat()))
+        return convertRegionToBgra(frame, fillCrop(frame.size(), picture), scratch);
+    keep = frame.toImage().convertToFormat(QImage::Format_RGB32); // opaque BGRA bytes
+    if (keep.isNull())
+        return failure("cannot read frame");
+    const ImageView whole{keep.constBits(), keep.width(), keep.height(),
+                          static_cast<int>(keep.bytesPerLine())};
+    return regionOf(whole, fillCrop(keep.size(), picture));
+}
+
+bool hasOpaqueBackdrop(const PreviewShape& shape) {
+    return shape.backdrop.isValid() && shape.backdrop.alpha() == 255;
 }
 
 } // namespace
@@ -31,34 +45,29 @@ QImage previewImage(const QVideoFrame& frame, const PreviewShape& shape,
                     std::vector<std::uint8_t>& scratch) {
     const int width = shape.size.width();
     const int height = shape.size.height();
-    if (width <= 0 || height <= 0 || !frame.isValid())
+    if (width <= 0 || height <= 0 || !frame.isValid() || frame.width() <= 0 || frame.height() <= 0)
         return {};
     QImage keep;
-    const Result<ImageView> source = frameBgra(frame, scratch, keep);
+    const Result<ImageView> source = shownPart(frame, shape.size, scratch, keep);
     if (!source)
         return {};
-    // Aspect fill: the largest centred part of the frame with the panel's shape.
-    const double scale = std::max(double(width) / source->width, double(height) / source->height);
-    const int cropWidth = std::clamp(int(std::lround(width / scale)), 1, source->width);
-    const int cropHeight = std::clamp(int(std::lround(height / scale)), 1, source->height);
-    const std::uint8_t* crop = source->data +
-                               std::size_t(source->height - cropHeight) / 2 * source->bytesPerRow +
-                               std::size_t(source->width - cropWidth) / 2 * 4;
-
-    QImage picture(width, height, QImage::Format_ARGB32_Premultiplied);
+    // The scaled pixels are opaque either way: RGB32 only tells Qt so.
+    const QImage::Format format =
+        hasOpaqueBackdrop(shape) ? QImage::Format_RGB32 : QImage::Format_ARGB32_Premultiplied;
+    QImage picture(width, height, format);
     if (picture.isNull())
         return {};
     const int stride = static_cast<int>(picture.bytesPerLine());
     if (shape.mirrored) {
-        QImage scaled(width, height, QImage::Format_ARGB32_Premultiplied);
+        QImage scaled(width, height, format);
         if (scaled.isNull())
             return {};
-        libyuv::ARGBScale(crop, source->bytesPerRow, cropWidth, cropHeight, scaled.bits(), stride,
-                          width, height, libyuv::kFilterBilinear);
+        libyuv::ARGBScale(source->data, source->bytesPerRow, source->width, source->height,
+                          scaled.bits(), stride, width, height, libyuv::kFilterBilinear);
         libyuv::ARGBMirror(scaled.constBits(), stride, picture.bits(), stride, width, height);
     } else {
-        libyuv::ARGBScale(crop, source->bytesPerRow, cropWidth, cropHeight, picture.bits(), stride,
-                          width, height, libyuv::kFilterBilinear);
+        libyuv::ARGBScale(source->data, source->bytesPerRow, source->width, source->height,
+                          picture.bits(), stride, width, height, libyuv::kFilterBilinear);
     }
     // The picture is opaque, whatever a frame's fourth byte holds: only its corners are not.
     // YUV conversions make opaque pixels by themselves.
@@ -68,14 +77,19 @@ QImage previewImage(const QVideoFrame& frame, const PreviewShape& shape,
             for (int x = 0; x < width; ++x)
                 row[4 * x + 3] = 0xff;
         }
-    roundCorners(picture, shape.cornerRadius);
+    roundCorners(picture, shape.cornerRadius, shape.backdrop);
     return picture;
 }
 
-void roundCorners(QImage& image, double radius) {
+void roundCorners(QImage& image, double radius, const QColor& backdrop) {
     radius = std::min({radius, image.width() / 2.0, image.height() / 2.0});
     if (radius <= 0)
         return;
+    const bool opaque = backdrop.isValid() && backdrop.alpha() == 255;
+    // What a pixel fades into, in its byte order (B, G, R, A): the backdrop or nothing.
+    const std::uint8_t behind[4] = {
+        std::uint8_t(opaque ? backdrop.blue() : 0), std::uint8_t(opaque ? backdrop.green() : 0),
+        std::uint8_t(opaque ? backdrop.red() : 0), std::uint8_t(opaque ? 255 : 0)};
     const int extent = static_cast<int>(std::ceil(radius));
     for (int dy = 0; dy < extent; ++dy) {
         for (int dx = 0; dx < extent; ++dx) {
@@ -92,7 +106,8 @@ void roundCorners(QImage& image, double radius) {
                   std::pair{image.width() - 1 - dx, image.height() - 1 - dy}}) {
                 std::uint8_t* pixel = image.scanLine(y) + 4 * x;
                 for (int c = 0; c < 4; ++c)
-                    pixel[c] = static_cast<std::uint8_t>(std::lround(pixel[c] * coverage));
+                    pixel[c] = static_cast<std::uint8_t>(
+                        std::lround(pixel[c] * coverage + behind[c] * (1.0 - coverage)));
             }
         }
     }

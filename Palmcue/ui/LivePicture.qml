@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: Apache-2.0
 // The live camera picture: mirrored, cropped to fill the area and clipped to radius 12, all
-// made by PreviewPicture from each frame. The camera session's preview pushes its frames into
-// the picture's video sink once attached.
+// made by PreviewPicture from each frame; opaque, its corners blended over the window's colour.
+// The camera session's preview pushes its frames into the picture's video sink once attached.
 import QtQuick
 import Palmcue.Ui
 
@@ -20,6 +20,8 @@ Item {
         anchors.fill: parent
         mirrored: true
         radius: 12
+        // The window's colour, which lies behind the preview area.
+        backdrop: Theme.window
     }
 
     // Queued, so that it runs after the current update; the picture follows the item's size

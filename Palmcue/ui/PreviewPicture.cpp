@@ -37,6 +37,14 @@ void PreviewPicture::setRadius(qreal radius) {
     Q_EMIT radiusChanged();
 }
 
+void PreviewPicture::setBackdrop(const QColor& backdrop) {
+    if (backdrop_ == backdrop)
+        return;
+    backdrop_ = backdrop;
+    redraw();
+    Q_EMIT backdropChanged();
+}
+
 void PreviewPicture::onFrame(const QVideoFrame& frame) {
     // Held, not converted: the conversion happens when the window draws, so a window that is
     // closed or minimised converts nothing, and shows the latest frame when it comes back.
@@ -65,7 +73,7 @@ QSGNode* PreviewPicture::updatePaintNode(QSGNode* old, UpdatePaintNodeData*) {
     const qreal ratio = window()->effectiveDevicePixelRatio();
     const QSize pixels = (size() * ratio).toSize();
     const QImage picture =
-        camera::previewImage(frame_, {pixels, mirrored_, radius_ * ratio}, scratch_);
+        camera::previewImage(frame_, {pixels, mirrored_, radius_ * ratio, backdrop_}, scratch_);
     if (picture.isNull()) {
         delete node; // nothing to show: the black backdrop shows through
         return nullptr;

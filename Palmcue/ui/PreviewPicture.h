@@ -6,6 +6,7 @@
 // on screen. It works the same on every scene graph, the software one included.
 #pragma once
 
+#include <QColor>
 #include <QImage>
 #include <QQuickItem>
 #include <QVideoFrame>
@@ -24,6 +25,9 @@ class PreviewPicture : public QQuickItem {
     Q_PROPERTY(QObject* videoSink READ videoSink CONSTANT)
     Q_PROPERTY(bool mirrored READ mirrored WRITE setMirrored NOTIFY mirroredChanged)
     Q_PROPERTY(qreal radius READ radius WRITE setRadius NOTIFY radiusChanged)
+    // The colour behind the item, which its round corners show. An opaque one makes the picture
+    // opaque: drawn without blending, and what lies under it is not drawn at all.
+    Q_PROPERTY(QColor backdrop READ backdrop WRITE setBackdrop NOTIFY backdropChanged)
 
 public:
     explicit PreviewPicture(QQuickItem* parent = nullptr);
@@ -34,6 +38,8 @@ public:
     void setMirrored(bool mirrored);
     qreal radius() const { return radius_; }
     void setRadius(qreal radius);
+    QColor backdrop() const { return backdrop_; }
+    void setBackdrop(const QColor& backdrop);
 
     // How many pictures were made from frames: one per frame drawn.
     int picturesMade() const { return picturesMade_; }
@@ -41,6 +47,7 @@ public:
 Q_SIGNALS:
     void mirroredChanged();
     void radiusChanged();
+    void backdropChanged();
 
 protected:
     QSGNode* updatePaintNode(QSGNode* old, UpdatePaintNodeData* data) override;
@@ -54,6 +61,7 @@ private:
     QVideoFrame frame_; // the latest; an invalid one clears the picture
     bool mirrored_ = true;
     qreal radius_ = 0;
+    QColor backdrop_;
     bool stale_ = false; // the picture no longer shows frame_ as it should look
     int picturesMade_ = 0;
     std::vector<std::uint8_t> scratch_; // used while the scene graph is synchronised only

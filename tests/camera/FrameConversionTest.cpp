@@ -4,6 +4,7 @@
 #include "camera/FrameConversion.h"
 
 #include "camera/FramePixelBuffer.h"
+#include "camera/TestFrames.h"
 
 #include <QBuffer>
 #include <QImage>
@@ -17,163 +18,7 @@ namespace palmcue::camera {
 namespace {
 
 using Format = QVideoFrameFormat::PixelFormat;
-
-struct Rgb {
-    int r, g, b;
-};
-
-// One colour per 2x2 block, so that subsampled chroma is exact.
-Rgb colourAt(int x, int y) {
-    static constexpr Rgb kPalette[] = {{200, 50, 30},   {40, 180, 90},  {60, 70, 210},
-                                       {128, 128, 128}, {230, 220, 40}, {20, 30, 40},
-                                       {90, 200, 220},  {180, 90, 160}, {240, 240, 240}};
-    return kPalette[((x / 2) + 3 * (y / 2)) % 9];
-}
-
-// BT.601 video range.
-int yOf(Rgb c) {
-    return static_cast<int>(std::lround(16 + (65.481 * c.r + 128.553 * c.g + 24.966 * c.b) / 255));
-}
-int uOf(Rgb c) {
-    return static_cast<int>(std::lround(128 + (-37.797 * c.r - 74.203 * c.g + 112.0 * c.b) / 255));
-}
-int vOf(Rgb c) {
-    return static_cast<int>(std::lround(128 + (112.0 * c.r - 93.786 * c.g - 18.214 * c.b) / 255));
-}
-
-constexpr std::uint8_t kPadByte = 0xEE; // in row padding: shows up if a stride is ignored
-
-// A frame built in memory, rows padded by `pad` bytes.
-struct TestFrame {
-    std::vector<std::vector<std::uint8_t>> planes;
-    std::vector<int> strides;
-
-    std::uint8_t* row(int plane, int y) { return planes[plane].data() + strides[plane] * y; }
-    void addPlane(int rowBytes, int rows, int pad) {
-        strides.push_back(rowBytes + pad);
-        planes.emplace_back(static_cast<std::size_t>(rowBytes + pad) * rows, kPadByte);
-    }
-    std::vector<PlaneView> views() const {
-        std::vector<PlaneView> v;
-        for (std::size_t i = 0; i < planes.size(); ++i)
-            v.push_back({planes[i].data(), planes[i].size(), strides[i]});
-        return v;
-    }
-};
-
-bool isYuv(Format f) {
-    switch (f) {
-    case QVideoFrameFormat::Format_NV12:
-    case QVideoFrameFormat::Format_NV21:
-    case QVideoFrameFormat::Format_YUV420P:
-    case QVideoFrameFormat::Format_YV12:
-    case QVideoFrameFormat::Format_YUV422P:
-    case QVideoFrameFormat::Format_YUYV:
-    case QVideoFrameFormat::Format_UYVY:
-        return true;
-    default:
-        return false;
-    }
-}
-
-// Byte positions of R, G, B and alpha in one 32-bit pixel of a packed format.
-std::array<int, 4> packedOrder(Format f) {
-    switch (f) {
-    case QVideoFrameFormat::Format_BGRA8888:
-    case QVideoFrameFormat::Format_BGRX8888:
-        return {2, 1, 0, 3};
-    case QVideoFrameFormat::Format_ARGB8888:
-    case QVideoFrameFormat::Format_XRGB8888:
-        return {1, 2, 3, 0};
-    case QVideoFrameFormat::Format_RGBA8888:
-    case QVideoFrameFormat::Format_RGBX8888:
-        return {0, 1, 2, 3};
-    default: // ABGR, XBGR
-        return {3, 2, 1, 0};
-    }
-}
-
-TestFrame makeFrame(Format f, int w, int h, int pad) {
-    TestFrame frame;
-    const int cw = (w + 1) / 2;
-    const int ch = (h + 1) / 2;
-    switch (f) {
-    case QVideoFrameFormat::Format_NV12:
-    case QVideoFrameFormat::Format_NV21: {
-        frame.addPlane(w, h, pad);
-        frame.addPlane(cw * 2, ch, pad);
-        const bool vFirst = f == QVideoFrameFormat::Format_NV21;
-        for (int y = 0; y < h; ++y)
-            for (int x = 0; x < w; ++x)
-                frame.row(0, y)[x] = static_cast<std::uint8_t>(yOf(colourAt(x, y)));
-        for (int y = 0; y < ch; ++y)
-            for (int x = 0; x < cw; ++x) {
-                const Rgb c = colourAt(2 * x, 2 * y);
-                frame.row(1, y)[2 * x + (vFirst ? 1 : 0)] = static_cast<std::uint8_t>(uOf(c));
-                frame.row(1, y)[2 * x + (vFirst ? 0 : 1)] = static_cast<std::uint8_t>(vOf(c));
-            }
-        break;
-    }
-    case QVideoFrameFormat::Format_YUV420P:
-    case QVideoFrameFormat::Format_YV12:
-    case QVideoFrameFormat::Format_YUV422P: {
-        const int chromaRows = f == QVideoFrameFormat::Format_YUV422P ? h : ch;
-        const int rowsPerChroma = f == QVideoFrameFormat::Format_YUV422P ? 1 : 2;
-        frame.addPlane(w, h, pad);
-        frame.addPlane(cw, chromaRows, pad + 3);
-        frame.addPlane(cw, chromaRows, pad + 1);
-        const int uPlane = f == QVideoFrameFormat::Format_YV12 ? 2 : 1;
-        const int vPlane = 3 - uPlane;
-        for (int y = 0; y < h; ++y)
-            for (int x = 0; x < w; ++x)
-                frame.row(0, y)[x] = static_cast<std::uint8_t>(yOf(colourAt(x, y)));
-        for (int y = 0; y < chromaRows; ++y)
-            for (int x = 0; x < cw; ++x) {
-                const Rgb c = colourAt(2 * x, rowsPerChroma * y);
-                frame.row(uPlane, y)[x] = static_cast<std::uint8_t>(uOf(c));
-                frame.row(vPlane, y)[x] = static_cast<std::uint8_t>(vOf(c));
-            }
-        break;
-    }
-    case QVideoFrameFormat::Format_YUYV:
-    case QVideoFrameFormat::Format_UYVY: {
-        frame.addPlane(cw * 4, h, pad);
-        const bool yuyv = f == QVideoFrameFormat::Format_YUYV;
-        for (int y = 0; y < h; ++y)
-            for (int x = 0; x < cw; ++x) {
-                const Rgb c = colourAt(2 * x, y);
-                const auto luma = static_cast<std::uint8_t>(yOf(c));
-                std::uint8_t* p = frame.row(0, y) + 4 * x;
-                const std::uint8_t bytes[4] = {yuyv ? luma : static_cast<std::uint8_t>(uOf(c)),
-                                               yuyv ? static_cast<std::uint8_t>(uOf(c)) : luma,
-                                               yuyv ? luma : static_cast<std::uint8_t>(vOf(c)),
-                                               yuyv ? static_cast<std::uint8_t>(vOf(c)) : luma};
-                std::memcpy(p, bytes, 4);
-            }
-        break;
-    }
-    case QVideoFrameFormat::Format_Y8:
-        frame.addPlane(w, h, pad);
-        for (int y = 0; y < h; ++y)
-            for (int x = 0; x < w; ++x)
-                frame.row(0, y)[x] = static_cast<std::uint8_t>(colourAt(x, y).g);
-        break;
-    default: {
-        frame.addPlane(w * 4, h, pad);
-        const auto order = packedOrder(f);
-        for (int y = 0; y < h; ++y)
-            for (int x = 0; x < w; ++x) {
-                const Rgb c = colourAt(x, y);
-                std::uint8_t* p = frame.row(0, y) + 4 * x;
-                p[order[0]] = static_cast<std::uint8_t>(c.r);
-                p[order[1]] = static_cast<std::uint8_t>(c.g);
-                p[order[2]] = static_cast<std::uint8_t>(c.b);
-                p[order[3]] = 255;
-            }
-    }
-    }
-    return frame;
-}
+using namespace palmcue::test;
 
 Result<ImageView> convertFrame(Format f, int w, int h, const TestFrame& frame,
                                std::vector<std::uint8_t>& scratch) {
@@ -208,6 +53,33 @@ TEST_P(DirectConversion, GivesKnownPixelsForOddSizesAndPaddedRows) {
                 if (format != QVideoFrameFormat::Format_BGRX8888) {
                     EXPECT_EQ(p[3], 255) << "alpha at " << x << "," << y;
                 }
+            }
+        EXPECT_LE(worst, tolerance);
+    }
+}
+
+TEST_P(DirectConversion, ConvertsARegionAloneWithTheSamePixels) {
+    const Format format = GetParam();
+    const int tolerance = isYuv(format) ? 4 : 0;
+    const TestFrame frame = makeFrame(format, 33, 17, 16);
+    const auto views = frame.views();
+    std::vector<std::uint8_t> scratch;
+    // Odd corners, and one reaching past the frame's edge, which stops there.
+    for (const auto& [region, size] : {std::pair{FrameRegion{5, 3, 20, 11}, QSize(20, 11)},
+                                       std::pair{FrameRegion{30, 15, 9, 9}, QSize(3, 2)}}) {
+        SCOPED_TRACE(::testing::Message() << region.x << "," << region.y);
+        const auto view = convertRegionToBgra({format, 33, 17}, views, region, scratch);
+        ASSERT_TRUE(view) << view.error();
+        ASSERT_EQ(QSize(view->width, view->height), size);
+        int worst = 0;
+        for (int y = 0; y < view->height; ++y)
+            for (int x = 0; x < view->width; ++x) {
+                const std::uint8_t* p = view->data + y * view->bytesPerRow + 4 * x;
+                Rgb want = colourAt(region.x + x, region.y + y);
+                if (format == QVideoFrameFormat::Format_Y8)
+                    want = {want.g, want.g, want.g};
+                worst = std::max({worst, std::abs(p[0] - want.b), std::abs(p[1] - want.g),
+                                  std::abs(p[2] - want.r)});
             }
         EXPECT_LE(worst, tolerance);
     }

@@ -44,8 +44,8 @@ void expectNear(QRgb actual, QRgb expected, const char* where) {
 TEST(PreviewImage, FillsMirrorsAndRoundsTheCorners) {
     std::vector<std::uint8_t> scratch;
     // 3:1, wider than the frame: the frame's full width shows, its top and bottom are cut.
-    const QImage picture =
-        previewImage(testFrame(QVideoFrameFormat::Format_BGRA8888), {{120, 40}, true, 12}, scratch);
+    const QImage picture = previewImage(testFrame(QVideoFrameFormat::Format_BGRA8888),
+                                        {{120, 40}, true, 12, {}}, scratch);
     ASSERT_EQ(picture.size(), QSize(120, 40));
     EXPECT_EQ(picture.format(), QImage::Format_ARGB32_Premultiplied);
     expectNear(picture.pixel(20, 20), kRight, "left: the frame's right half, mirrored");
@@ -60,9 +60,21 @@ TEST(PreviewImage, FillsMirrorsAndRoundsTheCorners) {
     EXPECT_GT(arc, 0);
     EXPECT_LT(arc, 255);
 
+    // Over an opaque backdrop the picture is opaque, its corners blended into the backdrop.
+    const QColor backdrop(240, 240, 245);
+    const QImage opaque = previewImage(testFrame(QVideoFrameFormat::Format_BGRA8888, 0x40),
+                                       {{120, 40}, true, 12, backdrop}, scratch);
+    EXPECT_EQ(opaque.format(), QImage::Format_RGB32);
+    EXPECT_EQ(opaque.pixel(0, 0), backdrop.rgb());
+    expectNear(opaque.pixel(20, 20), kRight, "opaque, the same picture");
+    const QRgb blended = opaque.pixel(3, 3);
+    EXPECT_GT(qRed(blended), qRed(kRight));
+    EXPECT_LT(qRed(blended), backdrop.red());
+    EXPECT_EQ(opaque.pixel(12, 0), picture.pixel(12, 0) | 0xff000000u);
+
     // Taller than the frame: its full height shows, its sides are cut.
-    const QImage tall =
-        previewImage(testFrame(QVideoFrameFormat::Format_BGRA8888), {{40, 90}, false, 0}, scratch);
+    const QImage tall = previewImage(testFrame(QVideoFrameFormat::Format_BGRA8888),
+                                     {{40, 90}, false, 0, {}}, scratch);
     ASSERT_EQ(tall.size(), QSize(40, 90));
     expectNear(tall.pixel(2, 45), kLeft, "unmirrored, the left stays left");
     expectNear(tall.pixel(37, 45), kRight, "");
@@ -74,11 +86,11 @@ TEST(PreviewImage, OtherLayoutsAndUnusableFrames) {
     std::vector<std::uint8_t> scratch;
     // A padding byte of 0, or a frame's own alpha, is not transparency.
     const QImage padded = previewImage(testFrame(QVideoFrameFormat::Format_BGRX8888, 0),
-                                       {{64, 36}, true, 0}, scratch);
+                                       {{64, 36}, true, 0, {}}, scratch);
     ASSERT_FALSE(padded.isNull());
     expectNear(padded.pixel(10, 18), kRight, "BGRX");
     const QImage translucent = previewImage(testFrame(QVideoFrameFormat::Format_BGRA8888, 0x40),
-                                            {{64, 36}, true, 0}, scratch);
+                                            {{64, 36}, true, 0, {}}, scratch);
     expectNear(translucent.pixel(10, 18), kRight, "BGRA");
 
     // A layout Qt converts for us.
@@ -86,14 +98,14 @@ TEST(PreviewImage, OtherLayoutsAndUnusableFrames) {
     ASSERT_TRUE(ayuv.map(QVideoFrame::WriteOnly));
     std::memset(ayuv.bits(0), 0x80, static_cast<std::size_t>(ayuv.mappedBytes(0)));
     ayuv.unmap();
-    EXPECT_EQ(previewImage(ayuv, {{8, 8}, true, 2}, scratch).size(), QSize(8, 8));
+    EXPECT_EQ(previewImage(ayuv, {{8, 8}, true, 2, {}}, scratch).size(), QSize(8, 8));
 
     const QVideoFrame good = testFrame(QVideoFrameFormat::Format_BGRA8888);
-    EXPECT_TRUE(previewImage(QVideoFrame(), {{64, 36}, true, 12}, scratch).isNull());
-    EXPECT_TRUE(previewImage(good, {{0, 36}, true, 12}, scratch).isNull());
-    EXPECT_TRUE(previewImage(good, {{64, -1}, true, 12}, scratch).isNull());
+    EXPECT_TRUE(previewImage(QVideoFrame(), {{64, 36}, true, 12, {}}, scratch).isNull());
+    EXPECT_TRUE(previewImage(good, {{0, 36}, true, 12, {}}, scratch).isNull());
+    EXPECT_TRUE(previewImage(good, {{64, -1}, true, 12, {}}, scratch).isNull());
     // A radius larger than the picture rounds it as far as it can, no further.
-    const QImage tiny = previewImage(good, {{3, 3}, true, 50}, scratch);
+    const QImage tiny = previewImage(good, {{3, 3}, true, 50, {}}, scratch);
     ASSERT_EQ(tiny.size(), QSize(3, 3));
     EXPECT_EQ(qAlpha(tiny.pixel(1, 1)), 255);
 }

@@ -99,6 +99,7 @@ TEST_F(PreviewScreen, ShowsEachFrameMirroredCroppedAndRounded) {
     // Round corners of radius 12: the corner pixel is not the picture, 12 in along the edge is.
     const QRgb corner = shot.pixel(at(picture, 0.5, 0.5));
     EXPECT_FALSE(near(corner, blue, 60)) << "corner " << hex(corner);
+    EXPECT_TRUE(near(corner, picture->backdrop().rgb(), 24)) << "corner " << hex(corner);
     EXPECT_TRUE(near(shot.pixel(at(picture, 13, 0.5)), blue));
     const QRgb farCorner = shot.pixel(at(picture, w - 0.5, h - 0.5));
     EXPECT_FALSE(near(farCorner, red, 60)) << "corner " << hex(farCorner);

@@ -1,9 +1,10 @@
 // SPDX-License-Identifier: Apache-2.0
 // Costs of the camera frame path at 1280x720: what every delivered frame costs on its way to the
 // detection thread (all a frame that is not analysed costs), and the mapping and conversion to
-// BGRA done there for analysed frames.
+// BGRA done there for analysed frames; and the preview's picture made from each frame drawn.
 #include "camera/FrameConversion.h"
 #include "camera/FramePixelBuffer.h"
+#include "camera/PreviewImage.h"
 
 #include <QGuiApplication>
 #include <QVideoFrame>
@@ -59,6 +60,27 @@ void captureAndConvert(benchmark::State& state, Format format) {
     setName(state, format);
 }
 
+// Drawn: the preview panel's picture (588x240, as the window shows it), cropped, scaled,
+// mirrored and rounded over the window's colour. From eight frames in turn, so that each is read
+// from memory afresh, as a camera's frames are.
+void preview(benchmark::State& state, Format format) {
+    std::vector<QVideoFrame> frames;
+    for (int i = 0; i < 8; ++i)
+        frames.push_back(makeFrame(format));
+    std::vector<std::uint8_t> scratch;
+    std::size_t next = 0;
+    for (auto _ : state) {
+        const QImage picture = palmcue::camera::previewImage(
+            frames[next++ % frames.size()], {{588, 240}, true, 12, QColor(242, 242, 247)}, scratch);
+        if (picture.isNull()) {
+            state.SkipWithError("no picture");
+            break;
+        }
+        benchmark::DoNotOptimize(picture.constBits());
+    }
+    setName(state, format);
+}
+
 const Format kFormats[] = {
     QVideoFrameFormat::Format_YUV420P,  QVideoFrameFormat::Format_NV12,
     QVideoFrameFormat::Format_NV21,     QVideoFrameFormat::Format_YV12,
@@ -79,6 +101,8 @@ int main(int argc, char** argv) {
         benchmark::RegisterBenchmark(("NotAnalysed/" + tag).c_str(), captureOnly, format)
             ->Unit(benchmark::kMicrosecond);
         benchmark::RegisterBenchmark(("Analysed/" + tag).c_str(), captureAndConvert, format)
+            ->Unit(benchmark::kMicrosecond);
+        benchmark::RegisterBenchmark(("Preview/" + tag).c_str(), preview, format)
             ->Unit(benchmark::kMicrosecond);
     }
     benchmark::Initialize(&argc, argv);
