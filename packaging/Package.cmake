@@ -81,7 +81,7 @@ set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 set(_palmcue_runtime_packages
     qml6-module-qtquick qml6-module-qtquick-controls qml6-module-qtquick-templates
     qml6-module-qtquick-layouts qml6-module-qtquick-window qml6-module-qtqml
-    qml6-module-qtqml-workerscript qml6-module-qtqml-models qml6-module-qtmultimedia
+    qml6-module-qtqml-workerscript qml6-module-qtqml-models
     libqt6svg6
     gstreamer1.0-plugins-base gstreamer1.0-plugins-good gstreamer1.0-libav gstreamer1.0-gl
     fonts-noto-color-emoji fonts-dejavu-core fontconfig libgl1-mesa-dri

@@ -149,6 +149,35 @@ window_threads=$(awk "$window_awk"'
     /^summary:/ { t = v("threads"); gsub(",", " ", t)
         printf "| %s | %s | %s |\n", v("where"), v("window"), t }' <<<"$window_summaries")
 
+# Shown and closed at the same time, each on its own Xvfb: the two see the same machine from
+# moment to moment, so that their ratio holds up on a shared machine whose speed drifts from one
+# run to the next more than drawing costs.
+echo "bench.sh: the window on screen, shown and closed side by side, 30 s, three times"
+side_table=""
+side_runs=""
+cpu() { grep -o 'program_cpu%=[0-9.]*' "$work/side-$1.txt" | cut -d= -f2 || echo "?"; }
+if command -v xvfb-run >/dev/null; then
+    for round in 1 2 3; do
+        started=$(load)
+        display=90
+        for window in shown closed; do
+            xvfb-run -a -n "$display" -s "-screen 0 1280x1024x24" env QT_QPA_PLATFORM=xcb \
+                "$build/bench/palmcue-bench-app" --camera-file "$work/hand-yuyv.avi" --seconds 30 \
+                --every 10 --summary --window "$window" >"$work/side-$window.txt" 2>/dev/null &
+            display=$((display + 10))
+        done
+        wait || true
+        shown=$(cpu shown)
+        closed=$(cpu closed)
+        ratio=$(awk -v s="$shown" -v c="$closed" 'BEGIN { print (c > 0) ? sprintf("%.2f", s / c) : "?" }')
+        side_table+="| $round | $shown | $closed | **$ratio** | $started |"$'\n'
+        for window in shown closed; do
+            side_runs+="\$ palmcue-bench-app --camera-file hand-yuyv.avi --seconds 30 --every 10 --summary --window $window   (xvfb, side by side, round $round)"$'\n'
+            side_runs+="$(grep -E '^(summary|threads):' "$work/side-$window.txt" || true)"$'\n\n'
+        done
+    done
+fi
+
 echo "bench.sh: camera modes"
 camera_modes=$(scripts/bench-camera-modes.sh "$build")
 
@@ -224,6 +253,17 @@ fi
     echo
     echo '```'
     echo "$window_runs"
+    echo '```'
+    echo
+    echo "Shown and closed side by side: both runs at once, each on its own Xvfb, so that both"
+    echo "see the same machine; whole program's CPU as above."
+    echo
+    echo "| round | CPU % shown | CPU % closed | shown / closed | load average at the start |"
+    echo "|---|---|---|---|---|"
+    echo "$side_table"
+    echo
+    echo '```'
+    echo "$side_runs"
     echo '```'
     echo
     echo "## Hand-pose step per frame (1280x720 BGRA)"

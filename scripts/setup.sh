@@ -15,7 +15,7 @@ packages=(
     qt6-base-dev qt6-declarative-dev qt6-declarative-dev-tools qt6-multimedia-dev
     qml6-module-qtquick qml6-module-qtquick-controls qml6-module-qtquick-layouts
     qml6-module-qtquick-window qml6-module-qtquick-templates qml6-module-qtqml-workerscript
-    qml6-module-qtqml qml6-module-qtqml-models qml6-module-qtmultimedia
+    qml6-module-qtqml qml6-module-qtqml-models
     libqt6svg6
     # runtime: fonts, GL, camera backends, icons
     fonts-noto-color-emoji fonts-dejavu-core fontconfig libgl1-mesa-dri

@@ -34,7 +34,7 @@ deb=${debs[0]}
 # Depends: shared libraries from dpkg-shlibdeps, and what is loaded by name.
 depends=$(dpkg-deb -f "$deb" Depends)
 for package in libc6 libqt6quick6 libxnnpack0 qml6-module-qtquick-controls \
-    qml6-module-qtmultimedia gstreamer1.0-plugins-good libqt6svg6 fonts-noto-color-emoji; do
+    gstreamer1.0-plugins-good libqt6svg6 fonts-noto-color-emoji; do
     [[ ", $depends," == *", $package"[\ ,]* ]] || fail "Depends lacks $package: $depends"
 done
 
