@@ -323,7 +323,7 @@ Result<ImageView> convertRegionToBgra(const FrameLayout& layout, std::span<const
     FrameLayout part = layout;
     part.width = region.x + region.width - x;
     part.height = region.y + region.height - y;
-    std::array<PlaneView, 3> parts{};
+    std::array<PlaneView, 4> parts{};
     for (std::size_t i = 0; i < planes.size() && i < parts.size(); ++i) {
         const std::size_t offset = planeOffset(layout.format, i, x, y, planes[i].stride);
         parts[i] = {planes[i].data + offset, planes[i].size - offset, planes[i].stride};

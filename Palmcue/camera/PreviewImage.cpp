@@ -35,8 +35,9 @@ Result<ImageView> shownPart(const QVideoFrame& frame, QSize picture,
     return regionOf(whole, fillCrop(keep.size(), picture));
 }
 
-bool hasOpaqueBackdrop(const PreviewShape& shape) {
-    return shape.backdrop.isValid() && shape.backdrop.alpha() == 255;
+// A backdrop the corners can be blended into, making the whole picture opaque.
+bool isOpaque(const QColor& backdrop) {
+    return backdrop.isValid() && backdrop.alpha() == 255;
 }
 
 } // namespace
@@ -53,7 +54,7 @@ QImage previewImage(const QVideoFrame& frame, const PreviewShape& shape,
         return {};
     // The scaled pixels are opaque either way: RGB32 only tells Qt so.
     const QImage::Format format =
-        hasOpaqueBackdrop(shape) ? QImage::Format_RGB32 : QImage::Format_ARGB32_Premultiplied;
+        isOpaque(shape.backdrop) ? QImage::Format_RGB32 : QImage::Format_ARGB32_Premultiplied;
     QImage picture(width, height, format);
     if (picture.isNull())
         return {};
@@ -85,7 +86,7 @@ void roundCorners(QImage& image, double radius, const QColor& backdrop) {
     radius = std::min({radius, image.width() / 2.0, image.height() / 2.0});
     if (radius <= 0)
         return;
-    const bool opaque = backdrop.isValid() && backdrop.alpha() == 255;
+    const bool opaque = isOpaque(backdrop);
     // What a pixel fades into, in its byte order (B, G, R, A): the backdrop or nothing.
     const std::uint8_t behind[4] = {
         std::uint8_t(opaque ? backdrop.blue() : 0), std::uint8_t(opaque ? backdrop.green() : 0),
