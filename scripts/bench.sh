@@ -22,6 +22,9 @@ done
 
 . scripts/run-sandbox.sh "$work"
 
+# v(k): the value of key k among a line's key=value words, "?" when missing; a value may hold "=".
+value_awk='
+    function v(k) { for (i = 1; i <= NF; ++i) { j = index($i, "="); if (j > 0 && substr($i, 1, j - 1) == k) return substr($i, j + 1) } return "?" }'
 median() { sort -n | awk '{a[NR]=$1} END {print (NR % 2) ? a[(NR+1)/2] : (a[NR/2]+a[NR/2+1])/2}'; }
 load() { cut -d' ' -f1-3 /proc/loadavg; }
 
@@ -63,8 +66,7 @@ for args in "--threads 1" "--threads 1 --video moving.avi --every 3" "--threads 
         scenes+="$args "$(grep '^summary:' <<<"$run" || echo "summary: failed=1")$'\n'
 done
 # One row per scene: a hand held still, a hand moving, no hand.
-scene_table=$(awk '
-    function v(k) { for (i = 1; i <= NF; ++i) { split($i, p, "="); if (p[1] == k) return p[2] } return "?" }
+scene_table=$(awk "$value_awk"'
     NF {
         scene = /--video/ ? "hand moving (moving.avi, one frame in 3)" : /--no-hand/ ? "no hand" : "hand held still"
         load = $0; sub(/.* load=/, "", load)
@@ -96,8 +98,7 @@ for file in hand-yuyv.avi hands.mp4 nohand-yuyv.avi; do
     done
 done
 # One table row per summary line of key=value pairs.
-table=$(awk '
-    function v(k) { for (i = 2; i <= NF; ++i) { split($i, p, "="); if (p[1] == k) return p[2] } return "?" }
+table=$(awk "$value_awk"'
     /^summary:/ {
         load = $0; sub(/.* load=/, "", load)
         printf "| %s | %s | %s | %s | **%s** | %s | %s | %s (%s) | %s | %s | %s | %s | %s | %s |\n",
@@ -132,10 +133,8 @@ for _ in 1 2; do
         done
     done
 done
-# Shown against the closed run just after it, on the same display. A value may hold "=".
-window_awk='
-    function v(k) { for (i = 2; i <= NF; ++i) { j = index($i, "="); if (substr($i, 1, j - 1) == k) return substr($i, j + 1) } return "?" }'
-window_table=$(awk "$window_awk"'
+# Shown against the closed run just after it, on the same display.
+window_table=$(awk "$value_awk"'
     /^summary:/ {
         load = $0; sub(/.* load=/, "", load); sub(/ where=.*/, "", load)
         if (v("window") == "shown") { shown = v("program_cpu%"); shownRss = v("rss_MiB"); next }
@@ -145,7 +144,7 @@ window_table=$(awk "$window_awk"'
             cpu, ratio, shownRss, v("rss_MiB"), load
         shown = ""
     }' <<<"$window_summaries")
-window_threads=$(awk "$window_awk"'
+window_threads=$(awk "$value_awk"'
     /^summary:/ { t = v("threads"); gsub(",", " ", t)
         printf "| %s | %s | %s |\n", v("where"), v("window"), t }' <<<"$window_summaries")
 
