@@ -7,6 +7,7 @@
 #include <cstring>
 #include <libyuv/convert_argb.h>
 #include <libyuv/planar_functions.h>
+#include <utility>
 
 namespace palmcue::camera {
 namespace {
@@ -238,6 +239,36 @@ std::size_t planeOffset(Format format, std::size_t plane, int x, int y, int stri
            static_cast<std::size_t>(bytesAcross);
 }
 
+// 4:2:0 layouts whose chroma rows libyuv can also read one per luma row, as 4:2:2.
+bool isPlanar420(Format format) {
+    return format == QVideoFrameFormat::Format_YUV420P || format == QVideoFrameFormat::Format_YV12;
+}
+
+// The row step a format can be read at exactly: any for layouts whose rows stand alone, even
+// ones for planar 4:2:0 (each luma row kept, then, has a chroma row of its own), none for the
+// others.
+int exactRowStep(Format format, int wanted) {
+    if (wanted <= 1 || format == QVideoFrameFormat::Format_Jpeg ||
+        format == QVideoFrameFormat::Format_NV12 || format == QVideoFrameFormat::Format_NV21)
+        return 1;
+    return isPlanar420(format) ? std::max(1, wanted & ~1) : wanted;
+}
+
+// Makes `part` read every `step`-th row of its planes: strides grow by the step, and planar
+// 4:2:0 then holds one chroma row per kept luma row, which is 4:2:2.
+void stepRows(FrameLayout& part, std::span<PlaneView> planes, int step) {
+    if (step <= 1)
+        return;
+    const bool planar420 = isPlanar420(part.format);
+    for (std::size_t i = 0; i < planes.size(); ++i)
+        planes[i].stride *= (planar420 && i > 0) ? step / 2 : step;
+    part.height = (part.height + step - 1) / step;
+    if (part.format == QVideoFrameFormat::Format_YV12) // V plane before U
+        std::swap(planes[1], planes[2]);
+    if (planar420)
+        part.format = QVideoFrameFormat::Format_YUV422P;
+}
+
 // Whether the layout is usable and its planes hold what its format needs; else why not.
 Result<void> checkFrame(const FrameLayout& layout, std::span<const PlaneView> planes) {
     const auto name = [&] { return describeFrame(layout.format, layout.width, layout.height); };
@@ -306,7 +337,8 @@ ImageView regionOf(const ImageView& image, FrameRegion region) {
 }
 
 Result<ImageView> convertRegionToBgra(const FrameLayout& layout, std::span<const PlaneView> planes,
-                                      FrameRegion region, std::vector<std::uint8_t>& scratch) {
+                                      FrameRegion region, std::vector<std::uint8_t>& scratch,
+                                      int rowStep) {
     if (Result<void> usable = checkFrame(layout, planes); !usable)
         return failure(usable.error());
     region.x = std::clamp(region.x, 0, layout.width - 1);
@@ -328,20 +360,24 @@ Result<ImageView> convertRegionToBgra(const FrameLayout& layout, std::span<const
         const std::size_t offset = planeOffset(layout.format, i, x, y, planes[i].stride);
         parts[i] = {planes[i].data + offset, planes[i].size - offset, planes[i].stride};
     }
-    const Result<ImageView> converted =
-        convertPlanes(part, std::span<const PlaneView>(parts.data(), planes.size()), scratch);
+    const int step = exactRowStep(layout.format, rowStep);
+    const std::span<PlaneView> used(parts.data(), planes.size());
+    stepRows(part, used, step);
+    const Result<ImageView> converted = convertPlanes(part, used, scratch);
     if (!converted)
         return converted;
+    if (step > 1) // from the even row, the region's first or the one above it
+        return regionOf(*converted, {region.x - x, 0, region.width, converted->height});
     return regionOf(*converted, {region.x - x, region.y - y, region.width, region.height});
 }
 
 Result<ImageView> convertRegionToBgra(const QVideoFrame& frame, FrameRegion region,
-                                      std::vector<std::uint8_t>& scratch) {
+                                      std::vector<std::uint8_t>& scratch, int rowStep) {
     const MappedFrame mapped(frame);
     if (!mapped.ok())
         return failure("cannot map frame " +
                        describeFrame(frame.pixelFormat(), frame.width(), frame.height()));
-    return convertRegionToBgra(mapped.layout(), mapped.planes(), region, scratch);
+    return convertRegionToBgra(mapped.layout(), mapped.planes(), region, scratch, rowStep);
 }
 
 Result<ImageView> convertToBgra(const QVideoFrame& frame, std::vector<std::uint8_t>& scratch) {

@@ -50,11 +50,15 @@ struct FrameRegion {
 };
 
 // Only `region` of the picture, kept inside the frame, as BGRA: the rest of the frame is not
-// converted. Through `scratch`, like convertToBgra().
+// converted. Through `scratch`, like convertToBgra(). With a `rowStep` over 1, only every
+// `rowStep`-th row is converted where the layout allows it exactly (not NV12, NV21 or JPEG; an
+// even step for planar 4:2:0), from the even row at or above the region's top; the view's
+// height says how many rows came.
 Result<ImageView> convertRegionToBgra(const FrameLayout& layout, std::span<const PlaneView> planes,
-                                      FrameRegion region, std::vector<std::uint8_t>& scratch);
+                                      FrameRegion region, std::vector<std::uint8_t>& scratch,
+                                      int rowStep = 1);
 Result<ImageView> convertRegionToBgra(const QVideoFrame& frame, FrameRegion region,
-                                      std::vector<std::uint8_t>& scratch);
+                                      std::vector<std::uint8_t>& scratch, int rowStep = 1);
 
 // The part of `image` that `region` covers, kept inside it.
 ImageView regionOf(const ImageView& image, FrameRegion region);

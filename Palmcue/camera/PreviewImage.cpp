@@ -25,8 +25,13 @@ FrameRegion fillCrop(QSize source, QSize picture) {
 // holds Qt's picture while the view points into it.
 Result<ImageView> shownPart(const QVideoFrame& frame, QSize picture,
                             std::vector<std::uint8_t>& scratch, QImage& keep) {
-    if (convertsDirectly(frame.pixelFormat()))
-        return convertRegionToBgra(frame, fillCrop(frame.size(), picture), scratch);
+    if (convertsDirectly(frame.pixelFormat())) {
+        // Shrunk by N rows to one or more, bilinear scaling reads two rows of every N: every
+        // N-th row converted leaves it as many to read, for a fraction of the conversion.
+        const FrameRegion region = fillCrop(frame.size(), picture);
+        const int rowStep = std::max(1, region.height / picture.height());
+        return convertRegionToBgra(frame, region, scratch, rowStep);
+    }
     keep = frame.toImage().convertToFormat(QImage::Format_RGB32); // opaque BGRA bytes
     if (keep.isNull())
         return failure("cannot read frame");
@@ -40,32 +45,44 @@ bool isOpaque(const QColor& backdrop) {
     return backdrop.isValid() && backdrop.alpha() == 255;
 }
 
+// A picture to draw into: a kept one of this size and format that nothing else holds, or a
+// new one kept in place of one that is free or of another shape.
+QImage& pictureFor(PreviewBuffers& buffers, QSize size, QImage::Format format) {
+    QImage* slot = &buffers.pictures.front();
+    for (QImage& kept : buffers.pictures) {
+        if (!kept.isNull() && !kept.isDetached())
+            continue; // still shown, or about to be: never drawn over
+        if (kept.size() == size && kept.format() == format)
+            return kept;
+        slot = &kept;
+    }
+    *slot = QImage(size, format);
+    return *slot;
+}
+
 } // namespace
 
-QImage previewImage(const QVideoFrame& frame, const PreviewShape& shape,
-                    std::vector<std::uint8_t>& scratch) {
+QImage previewImage(const QVideoFrame& frame, const PreviewShape& shape, PreviewBuffers& buffers) {
     const int width = shape.size.width();
     const int height = shape.size.height();
     if (width <= 0 || height <= 0 || !frame.isValid() || frame.width() <= 0 || frame.height() <= 0)
         return {};
     QImage keep;
-    const Result<ImageView> source = shownPart(frame, shape.size, scratch, keep);
+    const Result<ImageView> source = shownPart(frame, shape.size, buffers.converted, keep);
     if (!source)
         return {};
     // The scaled pixels are opaque either way: RGB32 only tells Qt so.
     const QImage::Format format =
         isOpaque(shape.backdrop) ? QImage::Format_RGB32 : QImage::Format_ARGB32_Premultiplied;
-    QImage picture(width, height, format);
+    QImage& picture = pictureFor(buffers, shape.size, format);
     if (picture.isNull())
         return {};
     const int stride = static_cast<int>(picture.bytesPerLine());
     if (shape.mirrored) {
-        QImage scaled(width, height, format);
-        if (scaled.isNull())
-            return {};
+        buffers.scaled.resize(static_cast<std::size_t>(stride) * height);
         libyuv::ARGBScale(source->data, source->bytesPerRow, source->width, source->height,
-                          scaled.bits(), stride, width, height, libyuv::kFilterBilinear);
-        libyuv::ARGBMirror(scaled.constBits(), stride, picture.bits(), stride, width, height);
+                          buffers.scaled.data(), stride, width, height, libyuv::kFilterBilinear);
+        libyuv::ARGBMirror(buffers.scaled.data(), stride, picture.bits(), stride, width, height);
     } else {
         libyuv::ARGBScale(source->data, source->bytesPerRow, source->width, source->height,
                           picture.bits(), stride, width, height, libyuv::kFilterBilinear);

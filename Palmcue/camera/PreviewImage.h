@@ -12,6 +12,7 @@
 #include <QImage>
 #include <QSize>
 #include <QVideoFrame>
+#include <array>
 #include <cstdint>
 #include <vector>
 
@@ -24,11 +25,18 @@ struct PreviewShape {
     QColor backdrop;         // what the corners show; without an opaque one, they are clear
 };
 
+// What making pictures reuses from frame to frame, so that a picture a frame touches no fresh
+// memory: the shown part of the frame, converted, then scaled, and the pictures, each drawn
+// into again once nothing else holds it (the scene graph lets go of one when given the next).
+struct PreviewBuffers {
+    std::vector<std::uint8_t> converted;
+    std::vector<std::uint8_t> scaled; // before mirroring
+    std::array<QImage, 2> pictures;
+};
+
 // A picture of `shape.size`, RGB32 over an opaque backdrop and premultiplied ARGB32 otherwise,
-// or a null image for an empty size or a frame that cannot be read. `scratch` is reused from
-// frame to frame.
-QImage previewImage(const QVideoFrame& frame, const PreviewShape& shape,
-                    std::vector<std::uint8_t>& scratch);
+// or a null image for an empty size or a frame that cannot be read.
+QImage previewImage(const QVideoFrame& frame, const PreviewShape& shape, PreviewBuffers& buffers);
 
 // Fades the four corners of `image` out along a circle of `radius`: into `backdrop` when it is
 // opaque, else to transparency (the image is premultiplied).

@@ -10,7 +10,8 @@
 namespace palmcue::ui {
 
 PreviewPicture::PreviewPicture(QQuickItem* parent)
-    : QQuickItem(parent), sink_(new QVideoSink(this)) {
+    : QQuickItem(parent), sink_(new QVideoSink(this)),
+      buffers_(std::make_unique<camera::PreviewBuffers>()) {
     setFlag(ItemHasContents);
     connect(sink_, &QVideoSink::videoFrameChanged, this, &PreviewPicture::onFrame);
 }
@@ -73,7 +74,7 @@ QSGNode* PreviewPicture::updatePaintNode(QSGNode* old, UpdatePaintNodeData*) {
     const qreal ratio = window()->effectiveDevicePixelRatio();
     const QSize pixels = (size() * ratio).toSize();
     const QImage picture =
-        camera::previewImage(frame_, {pixels, mirrored_, radius_ * ratio, backdrop_}, scratch_);
+        camera::previewImage(frame_, {pixels, mirrored_, radius_ * ratio, backdrop_}, *buffers_);
     if (picture.isNull()) {
         delete node; // nothing to show: the black backdrop shows through
         return nullptr;

@@ -11,10 +11,13 @@
 #include <QQuickItem>
 #include <QVideoFrame>
 #include <QtQml/qqmlregistration.h>
-#include <cstdint>
-#include <vector>
+#include <memory>
 
 class QVideoSink;
+
+namespace palmcue::camera {
+struct PreviewBuffers;
+}
 
 namespace palmcue::ui {
 
@@ -64,7 +67,8 @@ private:
     QColor backdrop_;
     bool stale_ = false; // the picture no longer shows frame_ as it should look
     int picturesMade_ = 0;
-    std::vector<std::uint8_t> scratch_; // used while the scene graph is synchronised only
+    // Used while the scene graph is synchronised only.
+    std::unique_ptr<camera::PreviewBuffers> buffers_;
 };
 
 } // namespace palmcue::ui

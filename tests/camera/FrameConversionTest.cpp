@@ -64,18 +64,31 @@ TEST_P(DirectConversion, ConvertsARegionAloneWithTheSamePixels) {
     const TestFrame frame = makeFrame(format, 33, 17, 16);
     const auto views = frame.views();
     std::vector<std::uint8_t> scratch;
+    // Every other row where the layout allows it exactly, from the even row at or above the top.
+    const bool steps =
+        format != QVideoFrameFormat::Format_NV12 && format != QVideoFrameFormat::Format_NV21;
+    struct Case {
+        FrameRegion region;
+        int rowStep;
+        QSize size;
+        int firstRow, rowsApart;
+    };
     // Odd corners, and one reaching past the frame's edge, which stops there.
-    for (const auto& [region, size] : {std::pair{FrameRegion{5, 3, 20, 11}, QSize(20, 11)},
-                                       std::pair{FrameRegion{30, 15, 9, 9}, QSize(3, 2)}}) {
-        SCOPED_TRACE(::testing::Message() << region.x << "," << region.y);
-        const auto view = convertRegionToBgra({format, 33, 17}, views, region, scratch);
+    for (const Case& c :
+         {Case{{5, 3, 20, 11}, 1, {20, 11}, 3, 1}, Case{{30, 15, 9, 9}, 1, {3, 2}, 15, 1},
+          steps ? Case{{5, 3, 20, 11}, 2, {20, 6}, 2, 2}
+                : Case{{5, 3, 20, 11}, 2, {20, 11}, 3, 1}}) {
+        SCOPED_TRACE(::testing::Message()
+                     << c.region.x << "," << c.region.y << " step " << c.rowStep);
+        const auto view =
+            convertRegionToBgra({format, 33, 17}, views, c.region, scratch, c.rowStep);
         ASSERT_TRUE(view) << view.error();
-        ASSERT_EQ(QSize(view->width, view->height), size);
+        ASSERT_EQ(QSize(view->width, view->height), c.size);
         int worst = 0;
         for (int y = 0; y < view->height; ++y)
             for (int x = 0; x < view->width; ++x) {
                 const std::uint8_t* p = view->data + y * view->bytesPerRow + 4 * x;
-                Rgb want = colourAt(region.x + x, region.y + y);
+                Rgb want = colourAt(c.region.x + x, c.firstRow + y * c.rowsApart);
                 if (format == QVideoFrameFormat::Format_Y8)
                     want = {want.g, want.g, want.g};
                 worst = std::max({worst, std::abs(p[0] - want.b), std::abs(p[1] - want.g),

@@ -42,10 +42,10 @@ void expectNear(QRgb actual, QRgb expected, const char* where) {
 }
 
 TEST(PreviewImage, FillsMirrorsAndRoundsTheCorners) {
-    std::vector<std::uint8_t> scratch;
+    PreviewBuffers buffers;
     // 3:1, wider than the frame: the frame's full width shows, its top and bottom are cut.
     const QImage picture = previewImage(testFrame(QVideoFrameFormat::Format_BGRA8888),
-                                        {{120, 40}, true, 12, {}}, scratch);
+                                        {{120, 40}, true, 12, {}}, buffers);
     ASSERT_EQ(picture.size(), QSize(120, 40));
     EXPECT_EQ(picture.format(), QImage::Format_ARGB32_Premultiplied);
     expectNear(picture.pixel(20, 20), kRight, "left: the frame's right half, mirrored");
@@ -63,7 +63,7 @@ TEST(PreviewImage, FillsMirrorsAndRoundsTheCorners) {
     // Over an opaque backdrop the picture is opaque, its corners blended into the backdrop.
     const QColor backdrop(240, 240, 245);
     const QImage opaque = previewImage(testFrame(QVideoFrameFormat::Format_BGRA8888, 0x40),
-                                       {{120, 40}, true, 12, backdrop}, scratch);
+                                       {{120, 40}, true, 12, backdrop}, buffers);
     EXPECT_EQ(opaque.format(), QImage::Format_RGB32);
     EXPECT_EQ(opaque.pixel(0, 0), backdrop.rgb());
     expectNear(opaque.pixel(20, 20), kRight, "opaque, the same picture");
@@ -74,23 +74,36 @@ TEST(PreviewImage, FillsMirrorsAndRoundsTheCorners) {
 
     // Taller than the frame: its full height shows, its sides are cut.
     const QImage tall = previewImage(testFrame(QVideoFrameFormat::Format_BGRA8888),
-                                     {{40, 90}, false, 0, {}}, scratch);
+                                     {{40, 90}, false, 0, {}}, buffers);
     ASSERT_EQ(tall.size(), QSize(40, 90));
     expectNear(tall.pixel(2, 45), kLeft, "unmirrored, the left stays left");
     expectNear(tall.pixel(37, 45), kRight, "");
     expectNear(tall.pixel(20, 2), kEdge, "the whole height shows");
     EXPECT_EQ(qAlpha(tall.pixel(0, 0)), 255) << "no radius, no round corners";
+
+    // A quarter of the frame's height: only some of its rows are read, the same picture.
+    const QImage small = previewImage(testFrame(QVideoFrameFormat::Format_BGRA8888),
+                                      {{40, 16}, true, 0, {}}, buffers);
+    ASSERT_EQ(small.size(), QSize(40, 16));
+    expectNear(small.pixel(5, 8), kRight, "small: the frame's right half, mirrored");
+    expectNear(small.pixel(35, 8), kLeft, "small: the frame's left half");
+    expectNear(small.pixel(5, 0), kRight, "small: cropped, no edge rows");
+    // Twice the frame's width: scaled up, mirrored the same.
+    const QImage large = previewImage(testFrame(QVideoFrameFormat::Format_BGRA8888),
+                                      {{320, 120}, true, 0, {}}, buffers);
+    expectNear(large.pixel(40, 60), kRight, "large: the frame's right half, mirrored");
+    expectNear(large.pixel(280, 60), kLeft, "large: the frame's left half");
 }
 
 TEST(PreviewImage, OtherLayoutsAndUnusableFrames) {
-    std::vector<std::uint8_t> scratch;
+    PreviewBuffers buffers;
     // A padding byte of 0, or a frame's own alpha, is not transparency.
     const QImage padded = previewImage(testFrame(QVideoFrameFormat::Format_BGRX8888, 0),
-                                       {{64, 36}, true, 0, {}}, scratch);
+                                       {{64, 36}, true, 0, {}}, buffers);
     ASSERT_FALSE(padded.isNull());
     expectNear(padded.pixel(10, 18), kRight, "BGRX");
     const QImage translucent = previewImage(testFrame(QVideoFrameFormat::Format_BGRA8888, 0x40),
-                                            {{64, 36}, true, 0, {}}, scratch);
+                                            {{64, 36}, true, 0, {}}, buffers);
     expectNear(translucent.pixel(10, 18), kRight, "BGRA");
 
     // A layout Qt converts for us.
@@ -98,16 +111,35 @@ TEST(PreviewImage, OtherLayoutsAndUnusableFrames) {
     ASSERT_TRUE(ayuv.map(QVideoFrame::WriteOnly));
     std::memset(ayuv.bits(0), 0x80, static_cast<std::size_t>(ayuv.mappedBytes(0)));
     ayuv.unmap();
-    EXPECT_EQ(previewImage(ayuv, {{8, 8}, true, 2, {}}, scratch).size(), QSize(8, 8));
+    EXPECT_EQ(previewImage(ayuv, {{8, 8}, true, 2, {}}, buffers).size(), QSize(8, 8));
 
     const QVideoFrame good = testFrame(QVideoFrameFormat::Format_BGRA8888);
-    EXPECT_TRUE(previewImage(QVideoFrame(), {{64, 36}, true, 12, {}}, scratch).isNull());
-    EXPECT_TRUE(previewImage(good, {{0, 36}, true, 12, {}}, scratch).isNull());
-    EXPECT_TRUE(previewImage(good, {{64, -1}, true, 12, {}}, scratch).isNull());
+    EXPECT_TRUE(previewImage(QVideoFrame(), {{64, 36}, true, 12, {}}, buffers).isNull());
+    EXPECT_TRUE(previewImage(good, {{0, 36}, true, 12, {}}, buffers).isNull());
+    EXPECT_TRUE(previewImage(good, {{64, -1}, true, 12, {}}, buffers).isNull());
     // A radius larger than the picture rounds it as far as it can, no further.
-    const QImage tiny = previewImage(good, {{3, 3}, true, 50, {}}, scratch);
+    const QImage tiny = previewImage(good, {{3, 3}, true, 50, {}}, buffers);
     ASSERT_EQ(tiny.size(), QSize(3, 3));
     EXPECT_EQ(qAlpha(tiny.pixel(1, 1)), 255);
+}
+
+TEST(PreviewImage, DrawsAgainOnlyIntoAPictureNoOneHolds) {
+    PreviewBuffers buffers;
+    const QVideoFrame frame = testFrame(QVideoFrameFormat::Format_BGRA8888);
+    const PreviewShape mirrored{{64, 36}, true, 12, QColor(240, 240, 245)};
+    PreviewShape unmirrored = mirrored;
+    unmirrored.mirrored = false;
+    QImage shown = previewImage(frame, mirrored, buffers);
+    const QImage before = shown.copy();
+    const QImage next = previewImage(frame, unmirrored, buffers);
+    EXPECT_NE(next.constBits(), shown.constBits());
+    EXPECT_EQ(shown, before) << "a picture still held is never drawn over";
+
+    const uchar* const memory = shown.constBits();
+    shown = QImage(); // let go of, as the scene graph does with the texture before
+    const QImage again = previewImage(frame, mirrored, buffers);
+    EXPECT_EQ(again.constBits(), memory);
+    EXPECT_EQ(again, before);
 }
 
 } // namespace

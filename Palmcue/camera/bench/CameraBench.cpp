@@ -67,11 +67,11 @@ void preview(benchmark::State& state, Format format) {
     std::vector<QVideoFrame> frames;
     for (int i = 0; i < 8; ++i)
         frames.push_back(makeFrame(format));
-    std::vector<std::uint8_t> scratch;
+    palmcue::camera::PreviewBuffers buffers;
     std::size_t next = 0;
     for (auto _ : state) {
         const QImage picture = palmcue::camera::previewImage(
-            frames[next++ % frames.size()], {{588, 240}, true, 12, QColor(242, 242, 247)}, scratch);
+            frames[next++ % frames.size()], {{588, 240}, true, 12, QColor(242, 242, 247)}, buffers);
         if (picture.isNull()) {
             state.SkipWithError("no picture");
             break;
