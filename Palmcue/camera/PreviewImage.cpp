@@ -79,15 +79,13 @@ QImage previewImage(const QVideoFrame& frame, const PreviewShape& shape, Preview
     if (picture.isNull())
         return {};
     const int stride = static_cast<int>(picture.bytesPerLine());
-    if (shape.mirrored) {
+    if (shape.mirrored)
         buffers.scaled.resize(static_cast<std::size_t>(stride) * height);
-        libyuv::ARGBScale(source->data, source->bytesPerRow, source->width, source->height,
-                          buffers.scaled.data(), stride, width, height, libyuv::kFilterBilinear);
-        libyuv::ARGBMirror(buffers.scaled.data(), stride, picture.bits(), stride, width, height);
-    } else {
-        libyuv::ARGBScale(source->data, source->bytesPerRow, source->width, source->height,
-                          picture.bits(), stride, width, height, libyuv::kFilterBilinear);
-    }
+    std::uint8_t* scaled = shape.mirrored ? buffers.scaled.data() : picture.bits();
+    libyuv::ARGBScale(source->data, source->bytesPerRow, source->width, source->height, scaled,
+                      stride, width, height, libyuv::kFilterBilinear);
+    if (shape.mirrored)
+        libyuv::ARGBMirror(scaled, stride, picture.bits(), stride, width, height);
     // The picture is opaque, whatever a frame's fourth byte holds: only its corners are not.
     // YUV conversions make opaque pixels by themselves.
     if (isRgb32(frame.pixelFormat()))
